@@ -1,0 +1,3 @@
+#include "shell/engine.h"
+
+int main() { engineMain(); }

@@ -1,0 +1,86 @@
+#include "platform/platform.h"
+
+#include <cerrno>
+#include <cpuid.h>
+#include <poll.h>
+#include <signal.h>
+#include <thread>
+#include <time.h>
+#include <unistd.h>
+
+void Event::signal() {
+    {
+        std::lock_guard<std::mutex> guard(mutex);
+        signalled = true;
+    }
+    condition.notify_one();
+}
+
+void Event::wait() {
+    std::unique_lock<std::mutex> guard(mutex);
+    condition.wait(guard, [this] { return signalled; });
+    signalled = false;
+}
+
+void platformInit() { signal(SIGPIPE, SIG_IGN); }
+
+void startThread(void (*body)(int), int argument) { std::thread(body, argument).detach(); }
+
+void sleepMs(int milliseconds) {
+    timespec request{milliseconds / 1000, long(milliseconds % 1000) * 1000000L};
+    while (nanosleep(&request, &request) != 0 && errno == EINTR) {
+    }
+}
+
+uint64_t tickMillis() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return uint64_t(now.tv_sec) * 1000u + uint64_t(now.tv_nsec) / 1000000u;
+}
+
+int processorCount() {
+    long count = sysconf(_SC_NPROCESSORS_ONLN);
+    return count < 1 ? 1 : int(count);
+}
+
+bool hasPopcnt() {
+    unsigned eax, ebx, ecx, edx;
+    if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;
+    return (ecx >> 23) & 1;
+}
+
+bool inputAvailable() {
+    pollfd request{0, POLLIN, 0};
+    int ready = poll(&request, 1, 0);
+    if (ready < 0) return errno != EINTR;
+    // POLLHUP and POLLERR also count: the reader then sees the end of the input.
+    return ready > 0 && request.revents != 0;
+}
+
+int readInputByte() {
+    for (;;) {
+        unsigned char byte;
+        ssize_t got = read(0, &byte, 1);
+        if (got == 1) return byte;
+        if (got == 0) return -1;
+        if (errno != EINTR && errno != EAGAIN) return -1;
+        if (errno == EAGAIN) {
+            pollfd request{0, POLLIN, 0};
+            poll(&request, 1, -1);
+        }
+    }
+}
+
+void writeOutput(const char* text, size_t length) {
+    while (length > 0) {
+        ssize_t written = write(1, text, length);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return;  // the reader has gone; nothing sensible is left to do with the output
+        }
+        text += written;
+        length -= size_t(written);
+    }
+}
+
+void exitProcess(int code) { _exit(code); }

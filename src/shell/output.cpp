@@ -1,0 +1,32 @@
+#include "shell/output.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/platform.h"
+
+static Lock outputLock;
+
+void printLine(const char* format, ...) {
+    char buffer[4096];
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    int length = vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    char* text = buffer;
+    if (length >= int(sizeof buffer)) {
+        // Long principal variations: format once more into a block of the right size.
+        text = static_cast<char*>(malloc(size_t(length) + 1));
+        if (text) vsnprintf(text, size_t(length) + 1, format, again);
+    }
+    va_end(again);
+    if (length > 0 && text) {
+        outputLock.enter();
+        writeOutput(text, size_t(length));
+        outputLock.leave();
+    }
+    if (text != buffer) free(text);
+}
