@@ -43,6 +43,12 @@ int processorCount() {
     return count < 1 ? 1 : int(count);
 }
 
+uint64_t physicalMemoryBytes() {
+    long pages = sysconf(_SC_PHYS_PAGES);
+    long pageSize = sysconf(_SC_PAGE_SIZE);
+    return pages > 0 && pageSize > 0 ? uint64_t(pages) * uint64_t(pageSize) : 0;
+}
+
 bool hasPopcnt() {
     unsigned eax, ebx, ecx, edx;
     if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;

@@ -36,6 +36,8 @@ void sleepMs(int milliseconds);
 uint64_t tickMillis();
 
 int processorCount();
+// Installed physical memory in bytes (0 when unknown).
+uint64_t physicalMemoryBytes();
 bool hasPopcnt();
 
 // True when a read of standard input would not block: bytes are pending, or the input
