@@ -59,14 +59,14 @@ struct Position {
     Side sideToMove;
     uint8_t whiteKingSquare;
     uint8_t blackKingSquare;
-    uint8_t ply;            // plies made since the position was set up
-    StateRecord* state;     // current record
-    StateRecord* stateBase; // first of StateStackSize records
+    uint8_t ply;             // plies made since the position was set up
+    StateRecord* state;      // current record
+    StateRecord* stateBase;  // first of StateStackSize records
     uint64_t keyHistory[KeyHistorySize];
     uint64_t historyLength;  // index of the most recently pushed key
     uint64_t nodes;          // moves and null moves made by this position
-    uint8_t abortFlag;  // raised by another thread to make every node search return at once;
-                        // always accessed through abortRaised / setAbort
+    uint8_t abortFlag;       // raised by another thread to make every node search return at once;
+                             // always accessed through abortRaised / setAbort
 };
 
 // The position that "position", "ucinewgame" and "go" work on.

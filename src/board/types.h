@@ -61,7 +61,9 @@ constexpr uint8_t pieceFor(Side s, uint8_t kind) { return s == White ? kind : ui
 constexpr int menOf(Side s) { return s == White ? WhiteMen : BlackMen; }
 constexpr uint8_t kindOf(uint8_t code) { return code & 7; }
 constexpr bool isBlackPiece(uint8_t code) { return code & 8; }
-constexpr bool isBishopKind(uint8_t code) { return kindOf(code) == LightBishop || kindOf(code) == DarkBishop; }
+constexpr bool isBishopKind(uint8_t code) {
+    return kindOf(code) == LightBishop || kindOf(code) == DarkBishop;
+}
 
 // The move word: to-square in bits 0-5, from-square in bits 6-11, type in bits 12-14.
 using Move = uint16_t;

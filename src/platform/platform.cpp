@@ -1,12 +1,12 @@
 #include "platform/platform.h"
 
-#include <cerrno>
 #include <cpuid.h>
 #include <poll.h>
 #include <signal.h>
-#include <thread>
 #include <time.h>
 #include <unistd.h>
+#include <cerrno>
+#include <thread>
 
 void Event::signal() {
     {
@@ -28,8 +28,7 @@ void startThread(void (*body)(int), int argument) { std::thread(body, argument).
 
 void sleepMs(int milliseconds) {
     timespec request{milliseconds / 1000, long(milliseconds % 1000) * 1000000L};
-    while (nanosleep(&request, &request) != 0 && errno == EINTR) {
-    }
+    while (nanosleep(&request, &request) != 0 && errno == EINTR) {}
 }
 
 uint64_t tickMillis() {

@@ -5,3 +5,9 @@ struct Position;
 
 // Runs the engine: start-up in its fixed order, then the command loop for ever.
 [[noreturn]] void engineMain();
+
+// Resets the position to the initial chess position and clears the game's tables.
+void newGame(Position& pos);
+
+// Frees the hash tables once and ends the process with exit code 0.
+[[noreturn]] void shutdown();

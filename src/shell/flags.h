@@ -14,19 +14,19 @@ extern Flag positionValid;   // the last position set-up passed the validity che
 extern Flag newGamePending;  // "ucinewgame" arrived during a search
 
 // Search state
-extern Flag searchIdle;       // no search is in progress
-extern Flag searching;        // a search runs: only the stop-group commands are honoured
-extern Flag stopping;         // a stop is being carried out
-extern Flag stopRequested;    // "stop" (or a limit) ended the search
-extern Flag stopSearch;       // iterative deepening and workers leave the search
-extern Flag driverWaiting;    // the driver waits for "stop" or "ponderhit"
-extern Flag pollBusy;         // the poll thread is busy
-extern Flag benchMode;        // benchmark running, output suppressed
-extern Flag pondering;        // "go ponder" before "ponderhit"
-extern Flag infinite;         // "go infinite"
-extern Flag ponderhitSeen;    // "ponderhit" arrived during this search
-extern Flag checkTimeNow;     // test the soft limits at the next poll
-extern Flag timerActive;      // the poll thread watches the running search
-extern Flag timerAwake;       // the poll thread has started polling
-extern Flag untimedSearch;    // the side to move has no clock
+extern Flag searchIdle;     // no search is in progress
+extern Flag searching;      // a search runs: only the stop-group commands are honoured
+extern Flag stopping;       // a stop is being carried out
+extern Flag stopRequested;  // "stop" (or a limit) ended the search
+extern Flag stopSearch;     // iterative deepening and workers leave the search
+extern Flag driverWaiting;  // the driver waits for "stop" or "ponderhit"
+extern Flag pollBusy;       // the poll thread is busy
+extern Flag benchMode;      // benchmark running, output suppressed
+extern Flag pondering;      // "go ponder" before "ponderhit"
+extern Flag infinite;       // "go infinite"
+extern Flag ponderhitSeen;  // "ponderhit" arrived during this search
+extern Flag checkTimeNow;   // test the soft limits at the next poll
+extern Flag timerActive;    // the poll thread watches the running search
+extern Flag timerAwake;     // the poll thread has started polling
+extern Flag untimedSearch;  // the side to move has no clock
 extern Flag firstSearchOfGame;

@@ -1,0 +1,3 @@
+#include "board/position.h"
+
+Position rootPosition;

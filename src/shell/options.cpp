@@ -1,0 +1,104 @@
+#include "shell/options.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "hash/hashoption.h"
+#include "shell/engine.h"
+#include "shell/output.h"
+#include "shell/params.h"
+#include "smp/threads.h"
+
+static void onHashChange(int) { Hash(); }
+static void onThreadsChange(int) { startWorkers(0); }
+
+const OptionRecord Options[] = {
+    {"Hash", OptionSpin, 1, 65536, 256, &optionHash, nullptr, nullptr, onHashChange},
+    {"Threads", OptionSpin, 1, 12, 12, &optionThreads, nullptr, nullptr, onThreadsChange},
+    {"MultiPV", OptionSpin, 1, 250, 1, &optionMultiPV, nullptr, nullptr, nullptr},
+    {"Ponder", OptionCheck, 0, 0, 0, nullptr, &optionPonder, nullptr, nullptr},
+    {"", OptionEnd, 0, 0, 0, nullptr, nullptr, nullptr, nullptr},
+};
+
+static const char* const TypeNames[] = {"spin", "check", "button", "string", "combo"};
+
+void printOptions() {
+    printLine("id name %s %s %s\n", "Orvo", "3.0", "w32");
+    printLine("id author %s\n", "Quennethar");
+    for (const OptionRecord* o = Options; o->type != OptionEnd; ++o) {
+        char line[512];
+        int length = snprintf(line, sizeof line, "option name %s type %s", o->name, TypeNames[o->type]);
+        if (o->type == OptionSpin)
+            length += snprintf(line + length, sizeof line - size_t(length), " min %d max %d default %d",
+                               o->min, o->max, o->defaultValue);
+        else if (o->type == OptionCheck)
+            length += snprintf(line + length, sizeof line - size_t(length), " default %s",
+                               o->defaultValue ? "true" : "false");
+        else if (o->type == OptionString)
+            length += snprintf(line + length, sizeof line - size_t(length), " default NULL");
+        snprintf(line + length, sizeof line - size_t(length), "\n");
+        printLine("%s", line);
+    }
+    printLine("uciok\n");
+}
+
+// Plain decimal conversion: leading blanks, optional sign, digits up to the first other
+// character; anything else gives 0. Values beyond the int range saturate.
+static int32_t parseDecimal(const char* text) {
+    long long value = strtoll(text, nullptr, 10);
+    if (value > INT32_MAX) return INT32_MAX;
+    if (value < INT32_MIN) return INT32_MIN;
+    return int32_t(value);
+}
+
+void setOption(const char* text) {
+    while (*text == ' ' || *text == '\t') ++text;
+    size_t length = strlen(text);
+    while (length > 0 && (text[length - 1] == ' ' || text[length - 1] == '\t')) --length;
+    if (length == 0) return;
+
+    char line[1024];
+    if (length >= sizeof line) length = sizeof line - 1;
+    memcpy(line, text, length);
+    line[length] = 0;
+
+    // The name is compared over the characters before "value" minus the one separating
+    // blank; without "value", over all characters but the last.
+    const char* value = strstr(line, "value");
+    const long nameLength = value ? long(value - line) - 1 : long(length) - 1;
+    if (nameLength < 0) return;
+
+    const OptionRecord* o = Options;
+    while (o->type != OptionEnd && strncmp(o->name, line, size_t(nameLength)) != 0) ++o;
+    if (o->type == OptionEnd) return;
+
+    if (o->type == OptionButton) {
+        if (o->onChange) o->onChange(1);
+        return;
+    }
+    if (!value) return;
+    // The value text starts after "value" and one blank.
+    const char* argument = value + 5;
+    if (*argument) ++argument;
+
+    if (o->type == OptionString) {
+        if (o->stringValue) strcpy(o->stringValue, argument);
+        if (o->onChange) o->onChange(1);
+    } else if (o->type == OptionCheck) {
+        if (strcmp(argument, "false") == 0 && *o->checkValue != 0) {
+            *o->checkValue = 0;
+            if (o->onChange) o->onChange(0);
+        } else if (strcmp(argument, "true") == 0 && *o->checkValue != 1) {
+            *o->checkValue = 1;
+            if (o->onChange) o->onChange(1);
+        }
+    } else if (o->type == OptionSpin) {
+        int32_t v = parseDecimal(argument);
+        if (v < o->min) v = o->min;
+        if (v > o->max) v = o->max;
+        if (v == *o->spinValue) return;
+        *o->spinValue = v;
+        if (o->onChange) o->onChange(v);
+    }
+}

@@ -1,0 +1,135 @@
+#include "engine_process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#ifndef ORVO_BINARY
+#define ORVO_BINARY "orvo"
+#endif
+
+static long long nowMs() {
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return t.tv_sec * 1000LL + t.tv_nsec / 1000000;
+}
+
+EngineProcess::EngineProcess() {
+    signal(SIGPIPE, SIG_IGN);
+    int in[2], out[2];
+    if (pipe(in) != 0 || pipe(out) != 0) abort();
+    pid = fork();
+    if (pid == 0) {
+        dup2(in[0], 0);
+        dup2(out[1], 1);
+        close(in[0]);
+        close(in[1]);
+        close(out[0]);
+        close(out[1]);
+        execl(ORVO_BINARY, ORVO_BINARY, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(in[0]);
+    close(out[1]);
+    toEngine = in[1];
+    fromEngine = out[0];
+}
+
+EngineProcess::~EngineProcess() {
+    if (toEngine >= 0) close(toEngine);
+    if (pid > 0 && waitExit(0) == -1) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+    if (fromEngine >= 0) close(fromEngine);
+}
+
+void EngineProcess::sendRaw(const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = write(toEngine, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return;
+        }
+        done += size_t(n);
+    }
+}
+
+void EngineProcess::send(const std::string& line) { sendRaw(line + "\n"); }
+
+void EngineProcess::closeInput() {
+    if (toEngine >= 0) close(toEngine);
+    toEngine = -1;
+}
+
+std::optional<std::string> EngineProcess::readLine(int timeoutMs) {
+    const long long deadline = nowMs() + timeoutMs;
+    for (;;) {
+        const size_t end = pending.find('\n');
+        if (end != std::string::npos) {
+            std::string line = pending.substr(0, end);
+            pending.erase(0, end + 1);
+            return line;
+        }
+        const long long left = deadline - nowMs();
+        if (left < 0) return std::nullopt;
+        pollfd request{fromEngine, POLLIN, 0};
+        if (poll(&request, 1, int(left)) <= 0) continue;
+        char chunk[4096];
+        const ssize_t n = read(fromEngine, chunk, sizeof chunk);
+        if (n <= 0) return std::nullopt;
+        pending.append(chunk, size_t(n));
+    }
+}
+
+std::optional<std::string> EngineProcess::waitFor(const std::string& prefix, int timeoutMs,
+                                                  std::vector<std::string>* seen) {
+    const long long deadline = nowMs() + timeoutMs;
+    for (;;) {
+        const long long left = deadline - nowMs();
+        if (left < 0) return std::nullopt;
+        auto line = readLine(int(left));
+        if (!line) return std::nullopt;
+        if (seen) seen->push_back(*line);
+        if (line->compare(0, prefix.size(), prefix) == 0) return line;
+    }
+}
+
+std::vector<std::string> EngineProcess::drain(int timeoutMs) {
+    std::vector<std::string> lines;
+    const long long deadline = nowMs() + timeoutMs;
+    for (;;) {
+        const long long left = deadline - nowMs();
+        if (left < 0) break;
+        auto line = readLine(int(left));
+        if (!line) break;
+        lines.push_back(*line);
+    }
+    return lines;
+}
+
+void EngineProcess::skipBanner() {
+    readLine(10000);
+    readLine(10000);
+}
+
+int EngineProcess::waitExit(int timeoutMs) {
+    const long long deadline = nowMs() + timeoutMs;
+    for (;;) {
+        int status = 0;
+        const pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid) {
+            pid = -1;
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        if (nowMs() > deadline) return -1;
+        usleep(2000);
+    }
+}

@@ -1,0 +1,37 @@
+// Drives the real engine binary through pipes, the way a GUI does. Every read has a
+// timeout, so a hang fails the test instead of stalling the whole run.
+#pragma once
+
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+struct EngineProcess {
+    pid_t pid = -1;
+    int toEngine = -1;    // write end of the engine's standard input
+    int fromEngine = -1;  // read end of the engine's standard output
+    std::string pending;  // bytes read but not yet returned as lines
+
+    EngineProcess();  // starts the engine
+    ~EngineProcess();
+
+    void send(const std::string& line);  // appends "\n"
+    void sendRaw(const std::string& bytes);
+    void closeInput();
+
+    // The next output line without its line feed, or nothing after the timeout or at
+    // the end of the output.
+    std::optional<std::string> readLine(int timeoutMs = 5000);
+    // Reads lines until one starts with the prefix; returns it (empty optional on timeout).
+    std::optional<std::string> waitFor(const std::string& prefix, int timeoutMs = 10000,
+                                       std::vector<std::string>* seen = nullptr);
+    // Reads everything that arrives within the time.
+    std::vector<std::string> drain(int timeoutMs);
+    // Skips the banner and the empty line printed at start-up.
+    void skipBanner();
+
+    // Waits for the process to end; returns its exit code, or -1 after the timeout.
+    int waitExit(int timeoutMs = 5000);
+};
