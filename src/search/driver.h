@@ -1,10 +1,23 @@
-// The search driver: turns one "go" into one search and reports its result.
+// The search driver: turns one "go" into one search, checks its limits and reports.
 #pragma once
+
+#include <cstdint>
+
+#include "board/types.h"
 
 struct Position;
 
 // Runs one search on the root position; returns after the "bestmove" line.
 void runSearch(Position& root);
 
+// Checks the limits after an iteration of depth plies, or every millisecond on the poll
+// thread (depth 0, which also prints the periodic info line and executes pending input).
+void iterationDone(Position& pos, int depth);
+
 // Raises the stop flags; with wait 0, also waits until the search has ended.
 void haltSearch(int wait);
+
+// The result of the running search, read by the time control and the reports.
+extern Move bestMove;
+extern int bestScore;
+extern int bestDepth;  // half plies

@@ -1,5 +1,139 @@
 #include "shell/go.h"
 
-void goCommand(Position&, const char*) {}
+#include <cstdlib>
+#include <cstring>
 
-void ponderhit() {}
+#include "board/position.h"
+#include "platform/platform.h"
+#include "search/driver.h"
+#include "shell/flags.h"
+#include "shell/output.h"
+#include "shell/params.h"
+
+std::atomic<int64_t> hardTimeLimit{Never};
+int64_t fullTimeLimit = Never;
+int64_t mainTimeLimit = Never;
+int64_t easyTimeLimit = Never;
+int depthLimit = 255;
+int64_t lastInfoTime = 0;
+int64_t searchStartTime = 0;
+
+constexpr int64_t SafetyMargin = 10000;
+constexpr int64_t MinimumLimit = 1000;
+constexpr int64_t MovesToGoCap = 25;
+constexpr int64_t ReserveCap = 1000000;
+// Millisecond values beyond this (about 35 years) are taken as this, so that the
+// microsecond arithmetic below cannot overflow.
+constexpr long long LargestMillis = 1LL << 40;
+
+uint64_t clockMicros() { return tickMillis() * 1000u; }
+
+// Plain decimal conversion: leading blanks, optional sign, digits; anything else is 0.
+static long long decimal(const char* text) {
+    long long v = strtoll(text, nullptr, 10);
+    if (v > LargestMillis) return LargestMillis;
+    if (v < -LargestMillis) return -LargestMillis;
+    return v;
+}
+
+void parseGo(Position& root, const char* line) {
+    hardTimeLimit = Never;
+    int64_t allocation = Never;
+    stopRequested = 0;
+    infinite = 0;
+    pondering = 0;
+    checkTimeNow = 0;
+    lastInfoTime = 0;
+    depthLimit = 255;
+    int64_t time[2] = {Never, Never};  // by side
+    int64_t increment[2] = {0, 0};
+    int64_t movesToGo = 0;
+
+    char tokens[1024];
+    strncpy(tokens, line, sizeof tokens - 1);
+    tokens[sizeof tokens - 1] = 0;
+    char* save = nullptr;
+    strtok_r(tokens, " \t", &save);  // "go" itself
+    for (char* word = strtok_r(nullptr, " \t", &save); word; word = strtok_r(nullptr, " \t", &save)) {
+        if (strcmp(word, "infinite") == 0) {
+            infinite = 1;
+            continue;
+        }
+        if (strcmp(word, "ponder") == 0) {
+            pondering = 1;
+            continue;
+        }
+        const bool takesValue = strcmp(word, "depth") == 0 || strcmp(word, "movetime") == 0 ||
+                                strcmp(word, "wtime") == 0 || strcmp(word, "btime") == 0 ||
+                                strcmp(word, "winc") == 0 || strcmp(word, "binc") == 0 ||
+                                strcmp(word, "movestogo") == 0;
+        if (!takesValue) continue;
+        const char* text = strtok_r(nullptr, " \t", &save);
+        if (!text) break;  // a keyword at the end of the line has no value: ignored
+        const long long v = decimal(text);
+        if (strcmp(word, "depth") == 0) {
+            depthLimit = v < 1 ? 1 : v > 255 ? 255 : int(v);
+        } else if (strcmp(word, "movetime") == 0) {
+            hardTimeLimit = (v < 2 ? 1 : v) * 1000;
+        } else if (strcmp(word, "wtime") == 0) {
+            time[White] = v * 1000;
+        } else if (strcmp(word, "btime") == 0) {
+            time[Black] = v * 1000;
+        } else if (strcmp(word, "winc") == 0) {
+            increment[White] = v * 1000;
+        } else if (strcmp(word, "binc") == 0) {
+            increment[Black] = v * 1000;
+        } else {
+            movesToGo = v < 0 ? 0 : v;  // a negative count means nothing: taken as absent
+        }
+    }
+
+    int64_t t = time[root.sideToMove];
+    const int64_t inc = increment[root.sideToMove];
+    if (t < 0) t = 0;
+    if (t == Never) {
+        untimedSearch = 1;
+        fullTimeLimit = mainTimeLimit = easyTimeLimit = Never;
+        return;
+    }
+    untimedSearch = 0;
+    const TuningParameters& p = tuning;
+    int64_t hard;
+    if (movesToGo == 0) {
+        hard = t * p.HardTimePercent / 100 - SafetyMargin;
+        if (hard < MinimumLimit) hard = MinimumLimit;
+        allocation = t * p.BaseTimePermille / 1000 + inc;
+    } else {
+        const int64_t m = movesToGo < MovesToGoCap ? movesToGo : MovesToGoCap;
+        const int64_t reserve = t / 10 < ReserveCap ? t / 10 : ReserveCap;
+        hard = t * m / (4 * m - 3) - reserve;
+        if (m == 1) hard -= hard / 10 < ReserveCap ? hard / 10 : ReserveCap;
+        if (hard < MinimumLimit) hard = MinimumLimit;
+        allocation = t / m + inc;
+    }
+    if (allocation > hard) allocation = hard;
+    hardTimeLimit = hard;
+    if (allocation < MinimumLimit) allocation = MinimumLimit;
+    easyTimeLimit = allocation * (optionPonder ? p.EasyTimePonderPercent : p.EasyTimePercent) / 100;
+    fullTimeLimit = allocation * p.FullTimePercent / 100;
+    mainTimeLimit = allocation * p.MainTimePercent / 100;
+}
+
+void goCommand(Position& root, const char* text) {
+    parseGo(root, text);
+    if (positionValid) {
+        runSearch(root);
+        return;
+    }
+    // GUIs wait for a "bestmove" after every "go", even on a position that cannot be searched.
+    printLine("info string invalid position\n");
+    printLine("bestmove 0000\n");
+}
+
+void ponderhit() {
+    if (!pondering) return;
+    ponderhitSeen = 1;
+    pondering = 0;
+    checkTimeNow = 1;
+    hardTimeLimit = hardTimeLimit - searchStartTime + int64_t(clockMicros());
+}

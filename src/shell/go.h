@@ -1,10 +1,31 @@
-// The "go" command: search limits and the time allocation.
+// The "go" command: search limits, the time allocation and the engine clock.
 #pragma once
+
+#include <atomic>
+#include <cstdint>
 
 struct Position;
 
-// "go ...": parses the limits and, on a valid position, runs the search.
+// A limit that is never reached.
+constexpr int64_t Never = 0x07FFFFFFFFFFFFFF;
+
+// Elapsed-time limits of the running search, in microseconds from searchStartTime.
+extern std::atomic<int64_t> hardTimeLimit;  // stops the search at once (moved by "ponderhit")
+extern int64_t fullTimeLimit;               // soft limits, tested after completed iterations
+extern int64_t mainTimeLimit;
+extern int64_t easyTimeLimit;
+extern int depthLimit;        // last iteration depth in plies
+extern int64_t lastInfoTime;  // elapsed time of the last periodic info line
+extern int64_t searchStartTime;
+
+// The engine clock: a monotonic millisecond tick times 1000.
+uint64_t clockMicros();
+
+// Reads the limits of a "go" line and turns the clock of the side to move into limits.
+void parseGo(Position& root, const char* line);
+
+// "go ...": parses the limits and runs the search; every "go" gets one "bestmove".
 void goCommand(Position& root, const char* text);
 
-// "ponderhit": the ponder search becomes a timed search.
+// "ponderhit": the ponder search becomes a timed search; its hard limit counts from now.
 void ponderhit();
