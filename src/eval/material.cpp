@@ -476,8 +476,8 @@ void initMaterialTable() {
     const PieceAnchors pa = currentPieceAnchors();
     // Pawn counts vary fastest so that the branches of one piece configuration stay predictable.
     constexpr int PieceConfigurations = 5184;
-    for (int pieces = 0; pieces < PieceConfigurations; ++pieces) {
-        MaterialCounts c = decodeMaterialIndex(pieces);
+    for (int config = 0; config < PieceConfigurations; ++config) {
+        MaterialCounts c = decodeMaterialIndex(config);
         for (c.wP = 0; c.wP <= 8; ++c.wP)
             for (c.bP = 0; c.bP <= 8; ++c.bP) MaterialTable[materialIndex(c)] = entryWith(c, pa);
     }

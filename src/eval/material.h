@@ -10,7 +10,7 @@
 struct MaterialEntry {
     int16_t value;  // White's material balance with imbalance terms, tapered by phase and scaled
     uint8_t scale;  // drawishness scale of the whole evaluation, 128 = 1.0
-    uint8_t flags;  // MaterialFlag bits below
+    uint8_t flags;  // the flag bits below
 };
 static_assert(sizeof(MaterialEntry) == 4, "MaterialEntry must stay four bytes");
 
