@@ -1,3 +1,0 @@
-#include "board/position.h"
-
-Position rootPosition;
