@@ -51,13 +51,18 @@ inline Position& setUp(const std::string& fen) {
 // The move of a coordinate text in the position ("e2e4", "e7e8q"), typed as the position
 // command types it.
 inline Move textMove(const Position& pos, const char* text) {
-    Move m = moveFromText(pos, encodeMove(makeSquare(text[0] - 'a', text[1] - '1'),
-                                          makeSquare(text[2] - 'a', text[3] - '1')));
+    Move m = moveFromText(
+        pos, encodeMove(makeSquare(text[0] - 'a', text[1] - '1'), makeSquare(text[2] - 'a', text[3] - '1')));
     switch (text[4]) {
-        case 'n': return Move(m | MovePromoKnight << 12);
-        case 'b': return Move(m | MovePromoBishop << 12);
-        case 'r': return Move(m | MovePromoRook << 12);
-        case 'q': return Move(m | MovePromoQueen << 12);
-        default: return m;
+        case 'n':
+            return Move(m | MovePromoKnight << 12);
+        case 'b':
+            return Move(m | MovePromoBishop << 12);
+        case 'r':
+            return Move(m | MovePromoRook << 12);
+        case 'q':
+            return Move(m | MovePromoQueen << 12);
+        default:
+            return m;
     }
 }

@@ -217,6 +217,14 @@ TEST(Fen, MalformedTextIsHarmless) {
         positionCommand(pos, (std::string("fen ") + text + " moves e2e4 e7e5 a7a8q e1g1").c_str());
         EXPECT_LE(pos.state - pos.stateBase, 4) << text;
     }
+    // Very long fields and move lists.
+    const std::string longText = std::string(100000, '8') + " w " + std::string(5000, 'K') + " e3 " +
+                                 std::string(3000, '9') + " 1 moves " + std::string(20000, 'e');
+    positionCommand(testPosition(), ("fen " + longText).c_str());
+    EXPECT_FALSE(positionValid);
+    positionCommand(testPosition(), ("startpos moves " + std::string(50000, 'a') + " e2e4").c_str());
+    EXPECT_EQ(testPosition().board[E4], WhitePawn);
+
     Position& pos = setUp("9/8/8/8/8/8/8/K6k w - - 0 1");
     EXPECT_EQ(pos.board[A1], WhiteKing);
     setUp("");
