@@ -52,26 +52,15 @@ constexpr Bitboard shift(Bitboard b) {
 
 inline uint32_t historyKey(uint8_t piece, Square to) { return uint32_t(HistoryTable[piece][to]) << 16; }
 
-// Colour-dependent constants shared by the generators.
-template <Side Us>
-struct SideConstants {
-    static constexpr Side Them = opposite(Us);
-    static constexpr int Up = Us == White ? 8 : -8;
-    static constexpr int UpLeft = Us == White ? 7 : -9;   // toward file a
-    static constexpr int UpRight = Us == White ? 9 : -7;  // toward file h
-    static constexpr Bitboard Rank2 = Us == White ? 0x000000000000FF00ull : 0x00FF000000000000ull;
-    static constexpr Bitboard Rank7 = Us == White ? 0x00FF000000000000ull : 0x000000000000FF00ull;
-    static constexpr Bitboard Rank8 = Us == White ? 0xFF00000000000000ull : 0x00000000000000FFull;
-};
-
 }  // namespace
 
 template <Side Us>
 MoveEntry* generateCaptures(const Position& pos, MoveEntry* out, Bitboard targets) {
-    using C = SideConstants<Us>;
-    constexpr Side Them = C::Them;
-    constexpr int Up = C::Up, UpLeft = C::UpLeft, UpRight = C::UpRight;
-    constexpr Bitboard Rank7 = C::Rank7;
+    constexpr Side Them = opposite(Us);
+    constexpr int Up = Us == White ? 8 : -8;
+    constexpr int UpLeft = Us == White ? 7 : -9;   // toward file a
+    constexpr int UpRight = Us == White ? 9 : -7;  // toward file h
+    constexpr Bitboard Rank7 = Us == White ? 0x00FF000000000000ull : 0x000000000000FF00ull;
     constexpr uint8_t OurPawn = pieceFor(Us, Pawn), OurKnight = pieceFor(Us, Knight),
                       OurKing = pieceFor(Us, King);
     constexpr uint8_t OurLightBishop = pieceFor(Us, LightBishop), OurDarkBishop = pieceFor(Us, DarkBishop);
@@ -167,10 +156,12 @@ MoveEntry* generateCaptures(const Position& pos, MoveEntry* out, Bitboard target
 
 template <Side Us>
 MoveEntry* generateQuiets(const Position& pos, MoveEntry* out) {
-    using C = SideConstants<Us>;
-    constexpr Side Them = C::Them;
-    constexpr int Up = C::Up, UpLeft = C::UpLeft, UpRight = C::UpRight;
-    constexpr Bitboard Rank2 = C::Rank2, Rank7 = C::Rank7;
+    constexpr Side Them = opposite(Us);
+    constexpr int Up = Us == White ? 8 : -8;
+    constexpr int UpLeft = Us == White ? 7 : -9;   // toward file a
+    constexpr int UpRight = Us == White ? 9 : -7;  // toward file h
+    constexpr Bitboard Rank2 = Us == White ? 0x000000000000FF00ull : 0x00FF000000000000ull;
+    constexpr Bitboard Rank7 = Us == White ? 0x00FF000000000000ull : 0x000000000000FF00ull;
     constexpr uint8_t OurPawn = pieceFor(Us, Pawn), OurKnight = pieceFor(Us, Knight),
                       OurKing = pieceFor(Us, King);
     constexpr uint8_t OurLightBishop = pieceFor(Us, LightBishop), OurDarkBishop = pieceFor(Us, DarkBishop);
@@ -277,10 +268,12 @@ MoveEntry* generateQuiets(const Position& pos, MoveEntry* out) {
 
 template <Side Us>
 MoveEntry* generateEvasions(const Position& pos, MoveEntry* out, Bitboard targets) {
-    using C = SideConstants<Us>;
-    constexpr Side Them = C::Them;
-    constexpr int Up = C::Up, UpLeft = C::UpLeft, UpRight = C::UpRight;
-    constexpr Bitboard Rank2 = C::Rank2, Rank8 = C::Rank8;
+    constexpr Side Them = opposite(Us);
+    constexpr int Up = Us == White ? 8 : -8;
+    constexpr int UpLeft = Us == White ? 7 : -9;   // toward file a
+    constexpr int UpRight = Us == White ? 9 : -7;  // toward file h
+    constexpr Bitboard Rank2 = Us == White ? 0x000000000000FF00ull : 0x00FF000000000000ull;
+    constexpr Bitboard Rank8 = Us == White ? 0xFF00000000000000ull : 0x00000000000000FFull;
     constexpr uint8_t OurPawn = pieceFor(Us, Pawn), OurKnight = pieceFor(Us, Knight),
                       OurKing = pieceFor(Us, King);
     constexpr uint8_t OurLightBishop = pieceFor(Us, LightBishop), OurDarkBishop = pieceFor(Us, DarkBishop);
@@ -400,11 +393,13 @@ MoveEntry* generateEvasions(const Position& pos, MoveEntry* out, Bitboard target
 
 template <Side Us>
 MoveEntry* generateQuietChecks(const Position& pos, MoveEntry* out, Bitboard exclude) {
-    using C = SideConstants<Us>;
-    constexpr Side Them = C::Them;
-    constexpr int Up = C::Up, UpLeft = C::UpLeft, UpRight = C::UpRight;
-    constexpr int ThemUpLeft = SideConstants<Them>::UpLeft, ThemUpRight = SideConstants<Them>::UpRight;
-    constexpr Bitboard Rank2 = C::Rank2, Rank8 = C::Rank8;
+    constexpr Side Them = opposite(Us);
+    constexpr int Up = Us == White ? 8 : -8;
+    constexpr int UpLeft = Us == White ? 7 : -9;                 // toward file a
+    constexpr int UpRight = Us == White ? 9 : -7;                // toward file h
+    constexpr int ThemUpLeft = -UpRight, ThemUpRight = -UpLeft;  // the same steps for their pawns
+    constexpr Bitboard Rank2 = Us == White ? 0x000000000000FF00ull : 0x00FF000000000000ull;
+    constexpr Bitboard Rank8 = Us == White ? 0xFF00000000000000ull : 0x00000000000000FFull;
     constexpr uint8_t OurPawn = pieceFor(Us, Pawn), OurKnight = pieceFor(Us, Knight),
                       OurKing = pieceFor(Us, King);
     constexpr uint8_t OurLightBishop = pieceFor(Us, LightBishop), OurDarkBishop = pieceFor(Us, DarkBishop);
@@ -525,16 +520,16 @@ MoveEntry* generateQuietChecks(const Position& pos, MoveEntry* out, Bitboard exc
 
 template <Side Us>
 MoveEntry* generateGainMoves(const Position& pos, MoveEntry* out, int threshold) {
-    using C = SideConstants<Us>;
-    constexpr Side Them = C::Them;
-    constexpr int Up = C::Up;
-    constexpr Bitboard Rank2 = C::Rank2, Rank7 = C::Rank7;
+    constexpr Side Them = opposite(Us);
+    constexpr int Up = Us == White ? 8 : -8;
+    constexpr Bitboard Rank2 = Us == White ? 0x000000000000FF00ull : 0x00FF000000000000ull;
+    constexpr Bitboard Rank7 = Us == White ? 0x00FF000000000000ull : 0x000000000000FF00ull;
     constexpr uint8_t OurPawn = pieceFor(Us, Pawn), OurKing = pieceFor(Us, King);
 
     const StateRecord& st = *pos.state;
     const Bitboard occ = pos.pieces[AllMen];
     const Bitboard empty = ~occ;
-    const Bitboard theirAttacks = Us == White ? st.blackAttacks : st.whiteAttacks;
+    const Bitboard theirAttacks = Them == White ? st.whiteAttacks : st.blackAttacks;
     MoveEntry* const first = out;
 
     auto add = [&](uint8_t piece, Square from, Square to) {
@@ -566,7 +561,6 @@ MoveEntry* generateGainMoves(const Position& pos, MoveEntry* out, int threshold)
     }
     const Square k = kingSquare(pos, Us);
     for (Bitboard t = KingAttacks[k] & empty & ~theirAttacks; t; t &= t - 1) add(OurKing, k, lowestSquare(t));
-    (void)Them;
 
     // Insertion sort, highest entry first.
     for (MoveEntry* p = first + 1; p < out; ++p) {
