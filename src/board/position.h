@@ -80,6 +80,38 @@ inline void setAbort(Position& pos, bool on) {
     std::atomic_ref<uint8_t>(pos.abortFlag).store(on ? 1 : 0, std::memory_order_relaxed);
 }
 
+// Material signature increment per piece code (phase in the low byte, the mixed-radix
+// material index above it).
+extern const uint32_t MaterialIncrement[16];
+constexpr uint32_t IrregularMaterial = 0x80000000u;
+
+// Clears the record and gives it its state stack (allocated once, 64-byte aligned,
+// zeroed); the current record is the second of the stack.
+void initPosition(Position& pos);
+// Frees the state stack of a position that is no longer used.
+void releasePosition(Position& pos);
+
+// Recomputes every derived field from board, sideToMove and the castling rights and
+// en-passant square of the current record, runs the attack map and sets positionValid
+// from the validity checks.
+void setUpFromBoard(Position& pos);
+
+// The incrementally kept fields computed from scratch from the board, side to move,
+// castling rights and en-passant square of the current record.
+struct DerivedFields {
+    uint64_t key;
+    uint64_t pawnKey;
+    uint32_t materialInfo;
+    Score psqScore;
+};
+DerivedFields computeDerivedFields(const Position& pos);
+
+// The checks a position must pass before it is searched or moves are made on it: one king
+// per side; per side at most 8 pawns, 9 queens, 10 rooks, 10 knights, 10 bishops, 9 bishops
+// of one square colour and 16 men; no pawn on rank 1 or 8; each castling right backed by its
+// king and rook; the side not to move not in check. Needs only the board and bitboards.
+bool positionIsValid(const Position& pos);
+
 // Piece-code helpers on a position.
 inline Bitboard occupied(const Position& pos) { return pos.pieces[AllMen]; }
 inline Bitboard menOf(const Position& pos, Side s) { return pos.pieces[menOf(s)]; }

@@ -1,0 +1,95 @@
+#include "movegen/perft.h"
+
+#include <cinttypes>
+
+#include "board/bitboard.h"
+#include "board/fen.h"
+#include "board/makemove.h"
+#include "movegen/attacks.h"
+#include "movegen/generate.h"
+#include "shell/output.h"
+
+namespace {
+
+// The pseudo-legal moves of side Us the way the search sees them: the evasions when in
+// check, otherwise the captures of all enemy men followed by the quiet moves. Needs the
+// attack map of the current record.
+template <Side Us>
+MoveEntry* generateAll(const Position& pos, MoveEntry* list) {
+    constexpr Side Them = opposite(Us);
+    const Bitboard checkers = Us == White ? pos.state->blackCheckers : pos.state->whiteCheckers;
+    if (checkers) return generateEvasions<Us>(pos, list, ~Bitboard(0));
+    MoveEntry* end = generateCaptures<Us>(pos, list, pos.pieces[menOf(Them)]);
+    return generateQuiets<Us>(pos, end);
+}
+
+// Makes the move and refreshes the attack map; true when the mover's king is not attacked.
+// The move stays made either way.
+template <Side Us>
+inline bool makeLegal(Position& pos, Move move) {
+    makeMove<Us>(pos, move);
+    computeAttacks(pos);
+    const Bitboard theirAttacks = Us == White ? pos.state->blackAttacks : pos.state->whiteAttacks;
+    return !(theirAttacks & SquareBB[kingSquare(pos, Us)]);
+}
+
+template <Side Us>
+uint64_t walk(Position& pos, int depth) {
+    constexpr Side Them = opposite(Us);
+    MoveEntry list[MaxMoves];
+    MoveEntry* const end = generateAll<Us>(pos, list);
+    uint64_t count = 0;
+    for (MoveEntry* e = list; e < end; ++e) {
+        const Move move = entryMove(*e);
+        if (makeLegal<Us>(pos, move)) count += depth > 1 ? walk<Them>(pos, depth - 1) : 1;
+        unmakeMove<Us>(pos, move);
+    }
+    return count;
+}
+
+int clampDepth(int depth, int low) {
+    return depth < low ? low : depth > PerftMaxDepth ? PerftMaxDepth : depth;
+}
+
+}  // namespace
+
+uint64_t perft(Position& pos, int depth) {
+    depth = clampDepth(depth, 0);
+    if (depth == 0) return 1;
+    // Work on a copy of the record (sharing the state stack above the current record) so
+    // that the caller's key history is untouched and cannot overflow.
+    Position work = pos;
+    work.historyLength = 0;
+    computeAttacks(work);
+    return work.sideToMove == White ? walk<White>(work, depth) : walk<Black>(work, depth);
+}
+
+void perftCommand(Position& pos, int depth) {
+    depth = clampDepth(depth, 1);
+    uint64_t total = 0;
+    if (positionIsValid(pos)) {
+        Position work = pos;
+        work.historyLength = 0;
+        computeAttacks(work);
+        MoveEntry list[MaxMoves];
+        const Side us = work.sideToMove;
+        MoveEntry* const end = us == White ? generateAll<White>(work, list) : generateAll<Black>(work, list);
+        for (MoveEntry* e = list; e < end; ++e) {
+            const Move move = entryMove(*e);
+            const bool legal = us == White ? makeLegal<White>(work, move) : makeLegal<Black>(work, move);
+            uint64_t count = 0;
+            if (legal && depth > 1)
+                count = us == White ? walk<Black>(work, depth - 1) : walk<White>(work, depth - 1);
+            if (legal && depth == 1) count = 1;
+            if (us == White)
+                unmakeMove<White>(work, move);
+            else
+                unmakeMove<Black>(work, move);
+            if (!legal) continue;
+            char text[8];
+            printLine("%s: %" PRIu64 "\n", moveToText(move, text), count);
+            total += count;
+        }
+    }
+    printLine("\nNodes searched: %" PRIu64 "\n", total);
+}
