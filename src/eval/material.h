@@ -7,6 +7,8 @@
 #include <array>
 #include <cstdint>
 
+#include "board/position.h"
+
 struct MaterialEntry {
     int16_t value;  // White's material balance with imbalance terms, tapered by phase and scaled
     uint8_t scale;  // drawishness scale of the whole evaluation, 128 = 1.0
@@ -32,26 +34,6 @@ constexpr uint8_t KnightEnding = 20;            // knight against knight
 constexpr uint8_t BishopKnightEnding = 24;      // bishop against knight, either side
 constexpr uint8_t SinglePawnEnding = 28;        // kings and a single pawn
 
-// Material increment of each piece code: (index weight << 8) + phase weight. Make and unmake
-// add or subtract it when a man of that code enters or leaves the board; kings carry none.
-constexpr uint32_t MaterialIncrement[16] = {
-    0,                  // empty
-    (5184u << 8) + 0,   // White pawn
-    (576u << 8) + 1,    // White knight
-    0,                  // White king
-    (36u << 8) + 1,     // White light-squared bishop
-    (72u << 8) + 1,     // White dark-squared bishop
-    (4u << 8) + 3,      // White rook
-    (1u << 8) + 6,      // White queen
-    0,                  // empty
-    (46656u << 8) + 0,  // Black pawn
-    (1728u << 8) + 1,   // Black knight
-    0,                  // Black king
-    (144u << 8) + 1,    // Black light-squared bishop
-    (288u << 8) + 1,    // Black dark-squared bishop
-    (12u << 8) + 3,     // Black rook
-    (2u << 8) + 6,      // Black queen
-};
 
 // Piece counts of one material configuration.
 struct MaterialCounts {

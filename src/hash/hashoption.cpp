@@ -1,8 +1,20 @@
 #include "hash/hashoption.h"
 
+#include "board/bitboard.h"
+#include "eval/material.h"
+#include "eval/pst.h"
+#include "movegen/gaintable.h"
+#include "movegen/history.h"
 #include "shell/output.h"
 
 void Hash() {
-    // Table sizing and the process-wide table builders are added with the hash tables.
+    // Rebuild the process-wide tables. The Zobrist keys drawn here continue the key
+    // generator, so keys differ from those of any earlier sizing; all else comes out the same.
+    resetHistory();
+    clearPositionalGains();
+    initGeometry();
+    initMagics();
+    initMaterialTable();
+    initPST();
     printLine("\n");
 }

@@ -4,7 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "board/fen.h"
 #include "board/position.h"
+#include "movegen/perft.h"
 #include "platform/platform.h"
 #include "search/driver.h"
 #include "shell/engine.h"
@@ -14,8 +16,6 @@
 #include "shell/output.h"
 
 // Commands of subsystems still under construction.
-static void positionCommand(Position&, const char*) {}
-static void perftCommand(Position&, int) {}
 static void evalCommand(Position&) {}
 
 // The current command line; readCommand runs on one thread at a time (the main thread

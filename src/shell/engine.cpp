@@ -2,7 +2,13 @@
 
 #include <atomic>
 
+#include "board/bitboard.h"
+#include "board/fen.h"
 #include "board/position.h"
+#include "eval/kpk.h"
+#include "movegen/gaintable.h"
+#include "movegen/generate.h"
+#include "movegen/history.h"
 #include "hash/hashoption.h"
 #include "platform/platform.h"
 #include "shell/command.h"
@@ -31,9 +37,14 @@ void shutdown() {
 void engineMain() {
     platformInit();
     printLine("Orvo 3.0 w32\n");
+    initPopCount();
     setDefaults();
+    initPosition(rootPosition);
+    createWorkerRecords();
     timerActive = 0;
     Hash();
+    initCaptureOrder();
+    initKpk();
     startWorkers(optionThreads);
     newGame(rootPosition);
     for (;;) readCommand(rootPosition);

@@ -48,11 +48,7 @@ static void pollThreadBody(int) {
 }
 
 void createWorkerRecords() {
-    memset(static_cast<void*>(&searchPosition), 0, sizeof searchPosition);
-    void* stack = std::aligned_alloc(64, StateStackSize * sizeof(StateRecord));
-    memset(stack, 0, StateStackSize * sizeof(StateRecord));
-    searchPosition.stateBase = static_cast<StateRecord*>(stack);
-    searchPosition.state = searchPosition.stateBase + 1;
+    initPosition(searchPosition);
 }
 
 void stopWorkers() {
