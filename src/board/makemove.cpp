@@ -5,6 +5,8 @@
 #include "board/bitboard.h"
 #include "board/zobrist.h"
 #include "eval/pst.h"
+#include "hash/pawnhash.h"
+#include "hash/tt.h"
 
 // clang-format off
 const uint8_t castleMask[64] = {
@@ -153,8 +155,8 @@ void makeMove(Position& pos, Move move) {
     st->key = key;
     st->pawnKey = pawnKey;
     pos.keyHistory[++pos.historyLength] = key;
-    // The transposition-table slot of the new key (and the pawn-hash slot when the pawn key changed) is
-    // prefetched here.
+    prefetchTT(key);
+    if (pawnKey != (st - 1)->pawnKey) prefetchPawn(pawnKey);
 }
 
 template <Side Us>
@@ -266,7 +268,7 @@ void makeNullMove(Position& pos) {
     st->materialFlags = uint8_t(prev->materialFlags & ~3);
     st->lastMove = NoMove;
     pos.keyHistory[++pos.historyLength] = st->key;
-    // The transposition-table slot of the new key is prefetched here.
+    prefetchTT(st->key);
 }
 
 void unmakeNullMove(Position& pos) {

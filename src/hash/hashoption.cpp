@@ -2,12 +2,14 @@
 
 #include "board/bitboard.h"
 #include "eval/material.h"
+#include "hash/sizing.h"
 #include "eval/pst.h"
 #include "movegen/gaintable.h"
 #include "movegen/history.h"
 #include "shell/output.h"
 
 void Hash() {
+    resizeHashTables();
     // Rebuild the process-wide tables. The Zobrist keys drawn here continue the key
     // generator, so keys differ from those of any earlier sizing; all else comes out the same.
     resetHistory();

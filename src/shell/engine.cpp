@@ -6,6 +6,10 @@
 #include "board/fen.h"
 #include "board/position.h"
 #include "eval/kpk.h"
+#include "hash/evalhash.h"
+#include "hash/pawnhash.h"
+#include "hash/pvhash.h"
+#include "hash/tt.h"
 #include "movegen/gaintable.h"
 #include "movegen/generate.h"
 #include "movegen/history.h"
@@ -27,6 +31,10 @@ void shutdown() {
     if (!shutdownUnderWay.exchange(true)) {
         quitLock.enter();
         if (!tablesFreed) {
+            freePVHash();
+            freePawnHash();
+            freeHash();
+            freeEvalHash();
             tablesFreed = true;
         }
         quitLock.leave();
