@@ -2,8 +2,8 @@
 
 #include "board/bitboard.h"
 #include "eval/material.h"
-#include "hash/sizing.h"
 #include "eval/pst.h"
+#include "hash/sizing.h"
 #include "movegen/gaintable.h"
 #include "movegen/history.h"
 #include "shell/output.h"

@@ -1,0 +1,67 @@
+// Score and depth conventions of the search, and the node searches below the root.
+//
+// Depth is counted in half plies (2 per ply); a node whose remaining depth is 1 or less
+// enters the quiescence search. Scores are from the side to move's point of view.
+#pragma once
+
+#include "board/position.h"
+#include "board/types.h"
+
+constexpr int MateValue = 30000;  // mate score, and the infinite bound of the root window
+constexpr int MatePlyStep = 16;   // score step per ply of mate distance
+constexpr int DrawValue = 0;
+constexpr int NoScore = -32750;  // best score before any move was searched
+// Zero-window and quiescence nodes clamp their bound to +-29984 (mate in one ply).
+constexpr int ZeroWindowBound = MateValue - MatePlyStep;
+
+// The score of a side that is checkmated at the given distance from the root.
+inline int matedScore(int ply) { return -MateValue + MatePlyStep * ply; }
+
+// The slot where a node leaves its hash move and, when it returns, its best move: the
+// lastMove field of the record one ply above the node's own (the next make overwrites it).
+inline Move& bestMoveSlot(Position& pos) { return (pos.state + 1)->lastMove; }
+
+// The evaluation-hash shortcut, tested right after a move was made and evaluated (the
+// child's record is current) at a node of the given depth: when it holds, the child's
+// value is -(its evalScore) without a search.
+inline bool evalHashShortcut(const Position& pos, int depth) {
+    const StateRecord* child = pos.state;
+    if (child->evalHashClass == 0) return false;
+    if (child->evalHashClass == 3 || depth < 4) return true;
+    const long index = long(child - pos.stateBase);
+    return index >= depth / 4 + 2 && (child - depth / 4)->evalHashClass != 0;
+}
+
+// PV nodes: open window (alpha, beta).
+template <Side Us>
+int PVsearch(Position& pos, int alpha, int beta, int depth, bool inCheck);
+
+// Zero-window nodes: window (beta - 1, beta). Expected cut-nodes and all-nodes alternate
+// down the tree; the exclusion search is the cut-node search with one move left out; the
+// shallow family serves depths 2 to 9. Each has a variant for a side in check.
+template <Side Us>
+int cutNodeSearch(Position& pos, int beta, int depth);
+template <Side Us>
+int cutNodeSearchInCheck(Position& pos, int beta, int depth);
+template <Side Us>
+int allNodeSearch(Position& pos, int beta, int depth);
+template <Side Us>
+int allNodeSearchInCheck(Position& pos, int beta, int depth);
+template <Side Us>
+int exclusionSearch(Position& pos, int beta, int depth, Move excluded);
+template <Side Us>
+int exclusionSearchInCheck(Position& pos, int beta, int depth, Move excluded);
+template <Side Us>
+int shallowSearch(Position& pos, int beta, int depth);
+template <Side Us>
+int shallowSearchInCheck(Position& pos, int beta, int depth);
+
+// Quiescence: q counts capture levels (0 below zero-window nodes, 1 below PV nodes).
+template <Side Us>
+int quiesce(Position& pos, int beta, int q);
+template <Side Us>
+int quiesceInCheck(Position& pos, int beta, int q);
+template <Side Us>
+int quiescePV(Position& pos, int alpha, int beta, int q);
+template <Side Us>
+int quiescePVInCheck(Position& pos, int alpha, int beta, int q);
