@@ -1,28 +1,264 @@
 #include "search/driver.h"
 
 #include <cinttypes>
+#include <cstdio>
+#include <cstring>
 
+#include "board/fen.h"
+#include "board/makemove.h"
 #include "board/position.h"
+#include "eval/evaluate.h"
+#include "hash/pvhash.h"
+#include "hash/tt.h"
+#include "movegen/attacks.h"
 #include "platform/platform.h"
+#include "search/root.h"
+#include "search/search.h"
 #include "shell/command.h"
+#include "shell/engine.h"
 #include "shell/flags.h"
 #include "shell/go.h"
 #include "shell/output.h"
+#include "shell/params.h"
 #include "smp/threads.h"
 
 Move bestMove = 0;
 int bestScore = 0;
 int bestDepth = 0;
 
-// Time-control hints of the root search.
-Flag bestMoveChanged;
-Flag scoreDropped;
-Flag firstMoveStable;
+namespace {
 
-void runSearch(Position&) {}
+// Keys of the game kept for repetition detection at most this many plies back.
+constexpr int RepetitionWindow = 110;
 
-static int64_t nodesPerSecond(uint64_t nodes, int64_t ms) {
+int64_t nodesPerSecond(uint64_t nodes, int64_t ms) {
     return ms <= 0 ? 0 : int64_t(nodes / uint64_t(ms) * 1000);
+}
+
+// Rebuilds the key history from the state stack: the keys since the last irreversible
+// move, oldest first, the current position last.
+void rebuildKeyHistory(Position& root) {
+    root.historyLength = 0;
+    root.keyHistory[0] = 0;
+    const int rule50 = root.state->rule50;
+    if (rule50 > RepetitionWindow) return;
+    const StateRecord* first = root.state - rule50;
+    if (first < root.stateBase + 1) first = root.stateBase + 1;
+    int n = 0;
+    for (const StateRecord* s = first; s <= root.state; ++s) root.keyHistory[n++] = s->key;
+    root.historyLength = n > 0 ? uint64_t(n - 1) : 0;
+}
+
+// Without a clock, only positions that were already repeated count as draws: every
+// earlier key that does not occur again an even number of plies later (before the
+// current position) is removed.
+void filterUnrepeatedKeys(Position& root) {
+    const int last = int(root.historyLength);
+    for (int j = 0; j < last; ++j) {
+        bool repeated = false;
+        for (int k = j + 2; k < last; k += 2)
+            if (root.keyHistory[k] == root.keyHistory[j]) repeated = true;
+        if (!repeated) root.keyHistory[j] = 0;
+    }
+}
+
+// Next move of a principal variation: the PV table first, then the transposition table.
+Move nextPVMove(uint64_t key) {
+    const PVEntry* cluster = pvCluster(key);
+    for (int i = 0; i < 4; ++i)
+        if (cluster[i].key == key && cluster[i].move) return cluster[i].move;
+    const TTEntry* entries = ttCluster(key);
+    for (int i = 0; i < 4; ++i)
+        if (entries[i].check == ttCheck(key) && entries[i].move) return entries[i].move;
+    return 0;
+}
+
+bool pseudoLegal(const Position& pos, Move m) {
+    return pos.sideToMove == White ? isPseudoLegal<White>(pos, m) : isPseudoLegal<Black>(pos, m);
+}
+
+// Makes a move and keeps it only when it leaves the mover's king safe.
+bool makeLegalMove(Position& pos, Move m) {
+    const Side mover = pos.sideToMove;
+    makeMoveAny(pos, m);
+    computeAttacks(pos);
+    const Bitboard attacks = mover == White ? pos.state->blackAttacks : pos.state->whiteAttacks;
+    if (attacks & pos.pieces[pieceFor(mover, King)]) {
+        unmakeMoveAny(pos, m);
+        return false;
+    }
+    return true;
+}
+
+// The score as UCI text: centipawns or moves to mate.
+void scoreText(int score, char* out) {
+    if (score > 29984) score = 29984;
+    if (score < -29968) score = -29968;
+    if (score > 25904)
+        snprintf(out, 32, "mate %d", (30016 - score) >> 5);
+    else if (score < -25904)
+        snprintf(out, 32, "mate %d", (-score - 30000) >> 5);
+    else
+        snprintf(out, 32, "cp %d", score);
+}
+
+const char* boundText(int alpha, int score, int beta) {
+    if (score > 29984) score = 29984;
+    if (score < -29968) score = -29968;
+    const int lo = alpha > -MateValue ? alpha : -MateValue;
+    if (score <= lo) return " upperbound";
+    if ((beta < MateValue ? beta : MateValue) <= score) return " lowerbound";
+    return "";
+}
+
+// Plays the line from the PV and transposition tables on pos and writes its text.
+void buildPVText(Position& pos, Move first, char* text) {
+    uint64_t keys[260];
+    int keyCount = 0;
+    int played = 0;
+    Move moves[260];
+    char* out = text;
+    keys[keyCount++] = pos.state->key;
+    Move m = first;
+    while (m && pseudoLegal(pos, m) && makeLegalMove(pos, m)) {
+        moves[played++] = m;
+        out = moveToText(m, out);
+        out += strlen(out);
+        *out++ = ' ';
+        const uint64_t key = pos.state->key;
+        bool repeated = false;
+        for (int i = 0; i < keyCount; ++i) repeated |= keys[i] == key;
+        if (repeated) break;
+        keys[keyCount++] = key;
+        if (keyCount > 250 || pos.state->rule50 > 100) break;
+        m = nextPVMove(key);
+    }
+    if (out > text) --out;
+    *out = 0;
+    while (played > 0) unmakeMoveAny(pos, moves[--played]);
+}
+
+// What the engine prints when the root has no move to play.
+void reportNoMove(Position& root) {
+    if (benchMode) return;
+    computeAttacks(root);
+    printLine(inCheck(root) ? "info depth 0 score mate 0\n" : "info depth 0 score cp 0\n");
+}
+
+}  // namespace
+
+void reportPV(Position& pos, int64_t elapsed, int alpha, int score, int beta) {
+    const uint64_t nodes = totalNodes();
+    const int64_t ms = elapsed / 1000;
+    const int64_t nps = nodesPerSecond(nodes, ms);
+    if (optionMultiPV == 1) PVLines[0] = MultiPvLine{bestMove, score, alpha, beta, bestDepth};
+    if (optionMultiPV < 1) return;
+    for (int i = 0; i < optionMultiPV && i < MaxPVLines && PVLines[i].move; ++i) {
+        const MultiPvLine& line = PVLines[i];
+        static char pv[260 * 6 + 8];
+        buildPVText(pos, Move(line.move), pv);
+        if (benchMode) continue;
+        char score[32];
+        scoreText(line.score, score);
+        printLine("info multipv %d time %" PRId64 " nodes %" PRId64 " nps %" PRId64
+                  " score %s%s depth %d pv %s\n",
+                  i + 1, ms, int64_t(nodes), nps, score, boundText(line.alpha, line.score, line.beta),
+                  line.depth >> 1, pv);
+    }
+}
+
+void printBestMove(Position& root) {
+    if (bestMove == 0) {
+        if (!benchMode) printLine("bestmove 0000\n");
+        return;
+    }
+    makeMoveAny(root, bestMove);
+    const uint64_t key = root.state->key;
+    Move ponder = probePV(key);
+    if (optionPonder && ponder == 0) {
+        // A short search of the reply, so that the GUI gets a move to ponder on.
+        evaluate(root, EvalFullLow, EvalFullHigh, bestMove);
+        const bool check = inCheck(root);
+        for (int depth = 2; depth <= 10; depth += 2) {
+            if (root.sideToMove == White)
+                PVsearch<White>(root, -32750, 32750, depth, check);
+            else
+                PVsearch<Black>(root, -32750, 32750, depth, check);
+        }
+        ponder = bestMoveSlot(root);
+    }
+    if (ponder && !(pseudoLegal(root, ponder) && makeLegalMove(root, ponder))) ponder = 0;
+    if (ponder) unmakeMoveAny(root, ponder);
+    unmakeMoveAny(root, bestMove);
+    if (benchMode) return;
+    char best[8], reply[8];
+    moveToText(bestMove, best);
+    moveToText(ponder, reply);
+    printLine("bestmove %s ponder %s\n", best, reply);
+}
+
+void runSearch(Position& root) {
+    searchIdle = 0;
+    stopping = 0;
+    firstSearchOfGame = 0;
+    searchStartTime = int64_t(clockMicros());
+    ponderhitSeen = 0;
+    root.nodes = 0;
+    bestScore = 0;
+    bestDepth = 0;
+    bestMove = 0;
+
+    rebuildKeyHistory(root);
+    if (untimedSearch) filterUnrepeatedKeys(root);
+
+    // The root record becomes the second record of the stack; the records above start clean.
+    root.stateBase[1] = *root.state;
+    memset(static_cast<void*>(root.stateBase + 2), 0, 254 * sizeof(StateRecord));
+    memset(static_cast<void*>(root.stateBase), 0, sizeof(StateRecord));
+    root.state = root.stateBase + 1;
+    root.ply = 0;
+
+    const uint8_t generation = nextGeneration();
+    for (int i = 0; i < 256; ++i) root.stateBase[i].ttGeneration = generation;
+
+    previousIterationScore = -MateValue;
+    firstMoveStable = 0;
+    searching = 1;
+    prepareSearch(root);
+
+    iterateAny(searchPosition);
+    // A stop that came before the first move was searched still leaves a legal move to play.
+    if (bestMove == 0 && RootMoves[0].move) bestMove = entryMove(RootMoves[0].move);
+
+    stopping = 1;
+    workerLock.enter();
+    timerActive = 0;
+    workerLock.leave();
+    previousSearchDepth = bestDepth;
+    searching = 0;
+
+    if (bestMove)
+        reportPV(root, int64_t(clockMicros()) - searchStartTime, -32767, bestScore, 32767);
+    else
+        reportNoMove(root);
+    stopping = 0;
+
+    if (infinite && !stopRequested) {
+        driverWaiting = 1;
+        while (!stopRequested) readCommand(root);
+    }
+    if (pondering && !stopRequested && !ponderhitSeen) {
+        driverWaiting = 1;
+        while (!stopRequested && !ponderhitSeen) readCommand(root);
+    }
+    driverWaiting = 0;
+    stopping = 1;
+    printBestMove(root);
+    stopping = 0;
+    searchIdle = 1;
+
+    if (newGamePending) newGame(root);
+    while (pollBusy) sleepMs(1);
 }
 
 void iterationDone(Position& pos, int depth) {

@@ -14,6 +14,13 @@ void runSearch(Position& root);
 // thread (depth 0, which also prints the periodic info line and executes pending input).
 void iterationDone(Position& pos, int depth);
 
+// Prints the "info" line of every principal variation: the moves of the lines are played
+// on pos from the PV and transposition tables. elapsed is in microseconds.
+void reportPV(Position& pos, int64_t elapsed, int alpha, int score, int beta);
+
+// Prints "bestmove" with the ponder move.
+void printBestMove(Position& root);
+
 // Raises the stop flags; with wait 0, also waits until the search has ended.
 void haltSearch(int wait);
 

@@ -15,6 +15,8 @@
 #include "movegen/generate.h"
 #include "movegen/history.h"
 #include "platform/platform.h"
+#include "search/driver.h"
+#include "search/root.h"
 #include "shell/command.h"
 #include "shell/flags.h"
 #include "shell/output.h"
