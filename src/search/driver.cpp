@@ -90,7 +90,8 @@ bool makeLegalMove(Position& pos, Move m) {
     return true;
 }
 
-// The score as UCI text: centipawns or moves to mate.
+}  // namespace
+
 void scoreText(int score, char* out) {
     if (score > 29984) score = 29984;
     if (score < -29968) score = -29968;
@@ -110,6 +111,8 @@ const char* boundText(int alpha, int score, int beta) {
     if ((beta < MateValue ? beta : MateValue) <= score) return " lowerbound";
     return "";
 }
+
+namespace {
 
 // Plays the line from the PV and transposition tables on pos and writes its text.
 void buildPVText(Position& pos, Move first, char* text) {

@@ -18,6 +18,11 @@ void iterationDone(Position& pos, int depth);
 // on pos from the PV and transposition tables. elapsed is in microseconds.
 void reportPV(Position& pos, int64_t elapsed, int alpha, int score, int beta);
 
+// The score as UCI text ("cp 23", "mate 3", "mate -1"); out holds at least 32 characters.
+void scoreText(int score, char* out);
+// " upperbound" when the score is at most alpha, " lowerbound" when at least beta, else "".
+const char* boundText(int alpha, int score, int beta);
+
 // Prints "bestmove" with the ponder move.
 void printBestMove(Position& root);
 

@@ -1,0 +1,248 @@
+// The playing engine through the real binary: searches, limits, stops and the reports.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine_process.h"
+#include "search/driver.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+long long msSince(Clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+bool startsWith(const std::string& line, const std::string& prefix) { return line.rfind(prefix, 0) == 0; }
+
+// A started engine with a small table, past the banner.
+struct Engine : EngineProcess {
+    Engine() {
+        skipBanner();
+        send("setoption name Hash value 16");
+        send("isready");
+        waitFor("readyok");
+    }
+};
+
+int countBestmoves(const std::vector<std::string>& lines) {
+    int n = 0;
+    for (const auto& l : lines) n += startsWith(l, "bestmove");
+    return n;
+}
+
+const char* const Middlegame = "r1bq1rk1/pp2ppbp/2np1np1/8/3NP3/2N1BP2/PPPQ2PP/R3KB1R w KQ - 0 1";
+
+}  // namespace
+
+TEST(ScoreText, MateScoresAndBounds) {
+    char text[32];
+    scoreText(29984, text);
+    EXPECT_STREQ(text, "mate 1");
+    scoreText(30000, text);
+    EXPECT_STREQ(text, "mate 1");
+    scoreText(29952, text);
+    EXPECT_STREQ(text, "mate 2");
+    scoreText(-29968, text);
+    EXPECT_STREQ(text, "mate -1");
+    scoreText(-30000, text);
+    EXPECT_STREQ(text, "mate -1");
+    scoreText(-29936, text);
+    EXPECT_STREQ(text, "mate -2");
+    scoreText(-37, text);
+    EXPECT_STREQ(text, "cp -37");
+    scoreText(25904, text);
+    EXPECT_STREQ(text, "cp 25904");
+    EXPECT_STREQ(boundText(-20, -20, 40), " upperbound");
+    EXPECT_STREQ(boundText(-20, 40, 40), " lowerbound");
+    EXPECT_STREQ(boundText(-20, 5, 40), "");
+    EXPECT_STREQ(boundText(-32767, 5, 32767), "");
+}
+
+TEST(PlayProcess, FixedDepthSearchReportsAndStopsAtItsDepth) {
+    Engine engine;
+    engine.send(std::string("position fen ") + Middlegame);
+    engine.send("go depth 5");
+    std::vector<std::string> lines;
+    auto best = engine.waitFor("bestmove", 60000, &lines);
+    ASSERT_TRUE(best);
+    int deepest = 0;
+    for (const auto& l : lines) {
+        auto at = l.find(" depth ");
+        if (startsWith(l, "info multipv") && at != std::string::npos) deepest = std::max(deepest, std::stoi(l.substr(at + 7)));
+    }
+    EXPECT_EQ(deepest, 5);
+    EXPECT_NE(best->find(" ponder "), std::string::npos);
+    EXPECT_EQ(best->size() >= 13, true);
+}
+
+TEST(PlayProcess, DepthWithInfiniteStopsAfterThatIteration) {
+    Engine engine;
+    engine.send("position startpos");
+    const auto start = Clock::now();
+    engine.send("go depth 3 infinite");
+    ASSERT_TRUE(engine.waitFor("bestmove", 20000));
+    EXPECT_LT(msSince(start), 10000);
+}
+
+TEST(PlayProcess, StopAndIsreadyDuringASearch) {
+    Engine engine;
+    engine.send(std::string("position fen ") + Middlegame);
+    engine.send("go infinite");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    engine.send("position startpos moves e2e4");  // dropped while searching
+    engine.send("isready");
+    std::vector<std::string> lines;
+    ASSERT_TRUE(engine.waitFor("readyok", 1000, &lines));
+    EXPECT_EQ(countBestmoves(lines), 0);
+    const auto start = Clock::now();
+    engine.send("stop");
+    auto best = engine.waitFor("bestmove", 2000);
+    ASSERT_TRUE(best);
+    EXPECT_LT(msSince(start), 100 + 50);  // the extra 50 ms allow for a loaded machine
+    // The old position is still set up: White is to move, so the move starts on White's half.
+    engine.send("go depth 1");
+    auto again = engine.waitFor("bestmove", 10000);
+    ASSERT_TRUE(again);
+    ASSERT_GE(again->size(), 13u);
+    EXPECT_LE((*again)[10], '4');
+}
+
+TEST(PlayProcess, InfiniteSearchThatEndsByItselfWaitsForStop) {
+    Engine engine;
+    // Checkmated: the iterative deepening ends at once, but "bestmove" must wait for "stop".
+    engine.send("position fen rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3");
+    engine.send("go infinite");
+    auto early = engine.drain(400);
+    EXPECT_EQ(countBestmoves(early), 0);
+    engine.send("stop");
+    auto best = engine.waitFor("bestmove", 2000);
+    ASSERT_TRUE(best);
+    EXPECT_EQ(*best, "bestmove 0000");
+}
+
+TEST(PlayProcess, EveryGoOnAPositionWithoutMovesGetsOneBestmove) {
+    Engine engine;
+    engine.send("position fen rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3");
+    engine.send("go depth 4");
+    std::vector<std::string> lines;
+    ASSERT_TRUE(engine.waitFor("bestmove", 5000, &lines));
+    EXPECT_EQ(lines.back(), "bestmove 0000");
+    EXPECT_EQ(lines.size() >= 2 ? lines[lines.size() - 2] : "", "info depth 0 score mate 0");
+
+    lines.clear();
+    engine.send("position fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1");  // stalemate
+    engine.send("go wtime 1000 btime 1000");
+    ASSERT_TRUE(engine.waitFor("bestmove", 5000, &lines));
+    EXPECT_EQ(lines.back(), "bestmove 0000");
+    EXPECT_EQ(lines.size() >= 2 ? lines[lines.size() - 2] : "", "info depth 0 score cp 0");
+
+    lines.clear();
+    engine.send("position fen 8/8/8/8/8/8/8/K7 w - - 0 1");  // no Black king
+    engine.send("go depth 3");
+    ASSERT_TRUE(engine.waitFor("bestmove", 5000, &lines));
+    EXPECT_EQ(lines.back(), "bestmove 0000");
+    EXPECT_EQ(lines.size() >= 2 ? lines[lines.size() - 2] : "", "info string invalid position");
+    auto rest = engine.drain(300);
+    EXPECT_EQ(countBestmoves(rest), 0);
+}
+
+TEST(PlayProcess, SingleLegalMoveStillSearches) {
+    Engine engine;
+    engine.send("position fen 7k/8/8/8/8/8/6r1/7K w - - 0 1");  // only Kxg2
+    engine.send("go depth 4");
+    std::vector<std::string> lines;
+    auto best = engine.waitFor("bestmove", 10000, &lines);
+    ASSERT_TRUE(best);
+    EXPECT_TRUE(startsWith(*best, "bestmove h1g2"));
+    int infos = 0;
+    for (const auto& l : lines) infos += startsWith(l, "info multipv");
+    EXPECT_GE(infos, 2);
+}
+
+TEST(PlayProcess, NewGameDuringASearchStopsItFirst) {
+    Engine engine;
+    engine.send(std::string("position fen ") + Middlegame);
+    engine.send("go infinite");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    engine.send("ucinewgame");
+    ASSERT_TRUE(engine.waitFor("bestmove", 2000));
+    engine.send("isready");
+    EXPECT_TRUE(engine.waitFor("readyok", 2000));
+}
+
+TEST(PlayProcess, PonderhitTurnsThePonderSearchIntoATimedOne) {
+    Engine engine;
+    engine.send("setoption name Ponder value true");
+    engine.send("position startpos moves e2e4 e7e5");
+    engine.send("go ponder wtime 2000 btime 2000");
+    auto early = engine.drain(300);
+    EXPECT_EQ(countBestmoves(early), 0);
+    const auto start = Clock::now();
+    engine.send("ponderhit");
+    auto best = engine.waitFor("bestmove", 3000);
+    ASSERT_TRUE(best);
+    EXPECT_LT(msSince(start), 1200);
+    EXPECT_EQ(best->find("NULL"), std::string::npos);  // with Ponder on a ponder move is found
+}
+
+TEST(PlayProcess, MultiPVReportsThreeLines) {
+    Engine engine;
+    engine.send("setoption name MultiPV value 3");
+    engine.send("position startpos");
+    engine.send("go depth 4");
+    std::vector<std::string> lines;
+    ASSERT_TRUE(engine.waitFor("bestmove", 20000, &lines));
+    bool seen[4] = {};
+    for (const auto& l : lines)
+        for (int i = 1; i <= 3; ++i)
+            if (startsWith(l, "info multipv " + std::to_string(i) + " ") && l.find(" depth 4 ") != std::string::npos)
+                seen[i] = true;
+    EXPECT_TRUE(seen[1] && seen[2] && seen[3]);
+}
+
+TEST(PlayProcess, TimedSearchKeepsToItsClock) {
+    Engine engine;
+    engine.send(std::string("position fen ") + Middlegame);
+    const auto start = Clock::now();
+    engine.send("go wtime 3000 btime 3000");
+    ASSERT_TRUE(engine.waitFor("bestmove", 5000));
+    EXPECT_LT(msSince(start), 3000 * 25 / 100 + 200);
+    const auto second = Clock::now();
+    engine.send("go movetime 300");
+    ASSERT_TRUE(engine.waitFor("bestmove", 5000));
+    EXPECT_LT(msSince(second), 600);
+    EXPECT_GE(msSince(second), 250);
+}
+
+TEST(PlayProcess, EndOfInputFinishesAFiniteSearchThenExits) {
+    Engine engine;
+    engine.send("position startpos");
+    engine.send("go movetime 300");
+    engine.closeInput();
+    EXPECT_TRUE(engine.waitFor("bestmove", 3000));
+    EXPECT_EQ(engine.waitExit(2000), 0);
+}
+
+TEST(PlayProcess, EndOfInputStopsAnInfiniteSearchThenExits) {
+    Engine engine;
+    engine.send("position startpos");
+    engine.send("go infinite");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    engine.closeInput();
+    EXPECT_TRUE(engine.waitFor("bestmove", 2000));
+    EXPECT_EQ(engine.waitExit(2000), 0);
+}
+
+TEST(PlayProcess, QuitDuringASearchExits) {
+    Engine engine;
+    engine.send("position startpos");
+    engine.send("go infinite");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    engine.send("quit");
+    EXPECT_EQ(engine.waitExit(2000), 0);
+}
