@@ -44,7 +44,7 @@ void shutdown() {
     exitProcess(0);
 }
 
-void engineMain() {
+void startUp() {
     platformInit();
     printLine("Orvo 3.0 w32\n");
     initPopCount();
@@ -57,5 +57,9 @@ void engineMain() {
     initKpk();
     startWorkers(optionThreads);
     newGame(rootPosition);
+}
+
+void engineMain() {
+    startUp();
     for (;;) readCommand(rootPosition);
 }

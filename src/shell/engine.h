@@ -3,6 +3,10 @@
 
 struct Position;
 
+// Start-up in its fixed order: banner, tables, threads, a new game. Benchmarks and tests
+// that run whole searches use it too.
+void startUp();
+
 // Runs the engine: start-up in its fixed order, then the command loop for ever.
 [[noreturn]] void engineMain();
 
