@@ -85,6 +85,8 @@ void SearchFixedDepth(benchmark::State& state) {
         }
         benchMode = 0;
     }
+    printf("search signature: %llu nodes in %.2f s, %.0f nodes per second\n", (unsigned long long)nodes, seconds,
+           double(nodes) / seconds);
     state.counters["nodes"] = double(nodes);
     state.counters["nps"] = double(nodes) / seconds;
 }
