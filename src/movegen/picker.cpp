@@ -48,7 +48,8 @@ MoveEntry nextMove(Position& pos, MovePicker& picker) {
             case StageTacticalHashMove:
             case StageQuiescenceHashMove:
                 ++picker.stage;
-                if (picker.ttMove && isPseudoLegal<Us>(pos, Move(picker.ttMove))) return MoveEntry(picker.ttMove);
+                if (picker.ttMove && isPseudoLegal<Us>(pos, Move(picker.ttMove)))
+                    return MoveEntry(picker.ttMove);
                 break;
 
             case StageGenerateCaptures:

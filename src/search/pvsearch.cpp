@@ -29,7 +29,8 @@ int PVsearch(Position& pos, int alpha, int beta, int depth, bool inCheck) {
 
     if (beta < -MateValue) return -MateValue;
     if (alpha > MateValue) return MateValue;
-    if (depth <= 1) return inCheck ? quiescePVInCheck<Us>(pos, alpha, beta, 1) : quiescePV<Us>(pos, alpha, beta, 1);
+    if (depth <= 1)
+        return inCheck ? quiescePVInCheck<Us>(pos, alpha, beta, 1) : quiescePV<Us>(pos, alpha, beta, 1);
     if (abortRaised(pos)) return 0;
     if (const int draw = ruleDrawScore(pos, inCheck); draw != NoScore) return draw;
     if (atPlyLimit(pos)) return plyLimitScore(pos, alpha, beta);
@@ -108,7 +109,8 @@ int PVsearch(Position& pos, int alpha, int beta, int depth, bool inCheck) {
     }
 
     // Singular extension: the hash move is extended when every other move falls clearly short.
-    if (depth >= tuning.SingularMinDepth && hashMove && hashExtension < 2 && isPseudoLegal<Us>(pos, hashMove)) {
+    if (depth >= tuning.SingularMinDepth && hashMove && hashExtension < 2 &&
+        isPseudoLegal<Us>(pos, hashMove)) {
         const int reducedDepth = depth - std::min(depth / 2, SingularMaxReduction);
         auto othersReach = [&](int bound) {
             const int v = inCheck ? exclusionSearchInCheck<Us>(pos, bound, reducedDepth, hashMove)
@@ -156,8 +158,8 @@ int PVsearch(Position& pos, int alpha, int beta, int depth, bool inCheck) {
 
         const Square to = moveTo(move);
         const uint8_t mover = pos.board[moveFrom(move)];
-        const bool safe = moveType(move) == MoveEnPassant || mover == OurKing || (capture && captureClass(entry)) ||
-                          seeOk<Us>(pos, move);
+        const bool safe = moveType(move) == MoveEnPassant || mover == OurKing ||
+                          (capture && captureClass(entry)) || seeOk<Us>(pos, move);
         const bool passedPush = mover == OurPawn && (FourthRankOn & SquareBB[to]) &&
                                 !(PassedPawnSpan[Us][to] & pos.pieces[TheirPawn]);
 
@@ -209,7 +211,8 @@ int PVsearch(Position& pos, int alpha, int beta, int depth, bool inCheck) {
         if (abortRaised(pos)) return 0;
 
         const bool quiet = !captured && !isPromotion(move);
-        if (v <= alpha && quiet && alpha - tuning.HistoryPenaltyMargin < eval) historyPenalty(pos, move, depth);
+        if (v <= alpha && quiet && alpha - tuning.HistoryPenaltyMargin < eval)
+            historyPenalty(pos, move, depth);
         if (v > best) {
             best = v;
             if (v > alpha) {

@@ -5,8 +5,8 @@
 // Two templates carry the four routines: quiesceNode for a side not in check and
 // quiesceEvasions for a side in check, each in a zero-window form (bound beta, window
 // beta - 1 .. beta) and an open-window form (PV = true).
-#include "eval/evaluate.h"
 #include "board/makemove.h"
+#include "eval/evaluate.h"
 #include "hash/tt.h"
 #include "movegen/generate.h"
 #include "movegen/picker.h"
@@ -133,7 +133,8 @@ static int quiesceNode(Position& pos, int alpha, int beta, int q) {
     if (best < bound - tuning.QSPawnDelta && hasPieces<Us>(pos)) {
         targets &= ~pos.pieces[TheirPawn];
         if (best < bound - tuning.QSMinorDelta)
-            targets &= ~(pos.pieces[TheirKnight] | pos.pieces[TheirLightBishop] | pos.pieces[TheirDarkBishop]);
+            targets &=
+                ~(pos.pieces[TheirKnight] | pos.pieces[TheirLightBishop] | pos.pieces[TheirDarkBishop]);
         if (best < bound - tuning.QSRookDelta) targets &= ~pos.pieces[TheirRook];
         if (attacksEnemyPawn<Us>(pos)) best += tuning.QSPawnDelta;
     }
@@ -185,8 +186,9 @@ static int quiesceNode(Position& pos, int alpha, int beta, int q) {
     }
 
     // Quiet checks, while close enough to the bound.
-    const bool tryChecks = PV ? q >= -tuning.QSPVCheckDepth && eval >= best - (16 << (q + tuning.QSPVCheckShift))
-                              : q >= -1 && eval >= beta - tuning.QSCheckMargin - (12 << (q + 4));
+    const bool tryChecks =
+        PV ? q >= -tuning.QSPVCheckDepth && eval >= best - (16 << (q + tuning.QSPVCheckShift))
+           : q >= -1 && eval >= beta - tuning.QSCheckMargin - (12 << (q + 4));
     if (tryChecks) {
         end = generateQuietChecks<Us>(pos, list, targets);
         for (MoveEntry* e = list; e < end; ++e) {
@@ -261,7 +263,8 @@ static int quiesceEvasions(Position& pos, int alpha, int beta, int q) {
             targets &= ~pos.pieces[TheirPawn];
             best = estimate + pawnDelta;
             if (best < beta - minorDelta)
-                targets &= ~(pos.pieces[TheirKnight] | pos.pieces[TheirLightBishop] | pos.pieces[TheirDarkBishop]);
+                targets &=
+                    ~(pos.pieces[TheirKnight] | pos.pieces[TheirLightBishop] | pos.pieces[TheirDarkBishop]);
         }
     }
 
@@ -286,7 +289,8 @@ static int quiesceEvasions(Position& pos, int alpha, int beta, int q) {
                 continue;
             }
             if (!(isCapture<Us>(pos, move) || isPromotion(move) || isHashMove || onlyPawns ||
-                  gainOf(pos, move) + eval >= beta + tuning.QSEvasionGainMargin || beta <= -tuning.QSMatedZone)) {
+                  gainOf(pos, move) + eval >= beta + tuning.QSEvasionGainMargin ||
+                  beta <= -tuning.QSMatedZone)) {
                 pruned = true;
                 continue;
             }

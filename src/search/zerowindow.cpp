@@ -99,8 +99,10 @@ template <Side Us, bool InCheck>
 static int singularExtension(Position& pos, int beta, int depth, Move hashMove) {
     const int reducedDepth = depth - std::min(depth / 2, SingularMaxReduction);
     const int ply = pos.ply;
-    if (zeroWindow<Us, ExclusionNode, InCheck>(pos, beta - depth, reducedDepth, hashMove) >= beta - depth) return 0;
-    if (zeroWindow<Us, ExclusionNode, InCheck>(pos, beta - 2 * depth, reducedDepth, hashMove) < beta - 2 * depth)
+    if (zeroWindow<Us, ExclusionNode, InCheck>(pos, beta - depth, reducedDepth, hashMove) >= beta - depth)
+        return 0;
+    if (zeroWindow<Us, ExclusionNode, InCheck>(pos, beta - 2 * depth, reducedDepth, hashMove) <
+        beta - 2 * depth)
         return 2 + (depth >= 8 * ply ? 1 : 0) + (depth >= 4 * ply ? 1 : 0);
     return depth < 4 * ply ? 1 : 2;
 }
@@ -123,7 +125,8 @@ static int zeroWindowMoves(Position& pos, int beta, int depth, Move excluded, Mo
 
     // Static null move: far enough above beta the shallow node stands pat.
     if constexpr (Shallow)
-        if (eval - tuning.StaticNullMargin - 10 * depth >= beta && beta >= -tuning.StaticNullMinBeta) return eval;
+        if (eval - tuning.StaticNullMargin - 10 * depth >= beta && beta >= -tuning.StaticNullMinBeta)
+            return eval;
     int best = Shallow ? std::min(beta - 1, eval) : beta - 1;
 
     // Null move, with a verification search at larger depths.
@@ -139,7 +142,8 @@ static int zeroWindowMoves(Position& pos, int beta, int depth, Move excluded, Mo
         if (abortRaised(pos)) return 0;
         if (v >= beta) {
             const int verifyDepth = nullDepth - tuning.NullVerifyReduction;
-            const bool verify = Exclusion ? verifyDepth > ExclusionVerifyMaxDepth : depth >= tuning.NullVerifyMinDepth;
+            const bool verify =
+                Exclusion ? verifyDepth > ExclusionVerifyMaxDepth : depth >= tuning.NullVerifyMinDepth;
             if (tuning.NullMoveVerification && verify) {
                 const uint8_t flags = st->materialFlags;
                 st->materialFlags = uint8_t(flags & ~3);
@@ -159,8 +163,9 @@ static int zeroWindowMoves(Position& pos, int beta, int depth, Move excluded, Mo
     if constexpr (All) {
         if (!hashMove && depth >= AllNodeIIDMinDepth) {
             const int iidDepth = depth - AllNodeIIDReduction;
-            const int v = iidDepth > ShallowMaxDepth ? zeroWindow<Us, AllNode, false>(pos, beta, iidDepth, NoMove)
-                                                     : zeroWindow<Us, ShallowNode, false>(pos, beta, iidDepth, NoMove);
+            const int v = iidDepth > ShallowMaxDepth
+                              ? zeroWindow<Us, AllNode, false>(pos, beta, iidDepth, NoMove)
+                              : zeroWindow<Us, ShallowNode, false>(pos, beta, iidDepth, NoMove);
             if (abortRaised(pos)) return 0;
             if (v >= beta) hashMove = bestMoveSlot(pos);
         }
@@ -182,7 +187,8 @@ static int zeroWindowMoves(Position& pos, int beta, int depth, Move excluded, Mo
     picker.cursor = 0;
     picker.spare = excluded;
     picker.targets = pos.pieces[menOf(Them)];
-    const Bitboard theirMinors = pos.pieces[TheirKnight] | pos.pieces[TheirLightBishop] | pos.pieces[TheirDarkBishop];
+    const Bitboard theirMinors =
+        pos.pieces[TheirKnight] | pos.pieces[TheirLightBishop] | pos.pieces[TheirDarkBishop];
     int i = 0;              // moves counted, pruned ones included
     bool tactical = false;  // the picker runs a tactical sequence instead of the normal stages
 
@@ -193,7 +199,8 @@ static int zeroWindowMoves(Position& pos, int beta, int depth, Move excluded, Mo
             picker.stage = StageTacticalHashMove;
             tactical = true;
             i = 1;
-            if (beta - eval >= tuning.FutilityDepthMargin * (depth - 2)) picker.targets &= ~pos.pieces[TheirPawn];
+            if (beta - eval >= tuning.FutilityDepthMargin * (depth - 2))
+                picker.targets &= ~pos.pieces[TheirPawn];
         }
     } else {
         const int gap = beta - eval - 32 * depth;
@@ -236,7 +243,8 @@ static int zeroWindowMoves(Position& pos, int beta, int depth, Move excluded, Mo
                 picker.stage >= StageGenerateCaptures && picker.stage <= StageQuiets && i >= 1) {
                 splitTried = true;
                 int splitResult;
-                const bool splitDone = split(pos, picker, depth, beta, beta, Cut ? SplitCut : SplitAll, splitResult);
+                const bool splitDone =
+                    split(pos, picker, depth, beta, beta, Cut ? SplitCut : SplitAll, splitResult);
                 if (abortRaised(pos)) return 0;
                 if (splitDone) return splitResult;
             }
@@ -269,8 +277,9 @@ static int zeroWindowMoves(Position& pos, int beta, int depth, Move excluded, Mo
             }
         } else {
             constexpr int Scale = Cut ? 5 : All ? 1 : 6;
-            const int margin = Cut ? tuning.CutLateMoveMargin : All ? tuning.AllLateMoveMargin
-                                                                    : tuning.ExclusionLateMoveMargin;
+            const int margin = Cut   ? tuning.CutLateMoveMargin
+                               : All ? tuning.AllLateMoveMargin
+                                     : tuning.ExclusionLateMoveMargin;
             if (plainQuiet && i > tuning.LateMoveCount && depth < tuning.PruningMaxDepth &&
                 eval + depthScaled(Scale, depth) + gainOf(pos, move) < margin + beta + 2 * i) {
                 ++i;
@@ -282,15 +291,16 @@ static int zeroWindowMoves(Position& pos, int beta, int depth, Move excluded, Mo
         const uint8_t mover = pos.board[from];
         if constexpr (Cut || Exclusion) {
             const int margin = Cut ? tuning.CutSeeFutilityMargin : ExclusionSeeFutilityMargin;
-            if (depth < tuning.PruningMaxDepth && eval + depthScaled(2, depth) < beta + margin && quietStage &&
-                mover != OurKing && !blocker && !(entry & CheckHint) && !seeOk<Us>(pos, move)) {
+            if (depth < tuning.PruningMaxDepth && eval + depthScaled(2, depth) < beta + margin &&
+                quietStage && mover != OurKing && !blocker && !(entry & CheckHint) && !seeOk<Us>(pos, move)) {
                 ++i;
                 continue;
             }
         }
         if constexpr (Shallow) {
-            const bool worthIt = mover == OurKing || (capture && (depth > 5 || captureClass(entry))) || blocker ||
-                                 moveType(move) == MoveCastling || move == hashMove || seeOk<Us>(pos, move);
+            const bool worthIt = mover == OurKing || (capture && (depth > 5 || captureClass(entry))) ||
+                                 blocker || moveType(move) == MoveCastling || move == hashMove ||
+                                 seeOk<Us>(pos, move);
             if (!worthIt) {
                 ++i;
                 continue;
@@ -317,7 +327,8 @@ static int zeroWindowMoves(Position& pos, int beta, int depth, Move excluded, Mo
         if constexpr (All) {
             if (move == hashMove) {
                 extension = singular;
-                if (captured && lastCaptured && moveTo(move) == lastArrival) extension = std::max(extension, 1);
+                if (captured && lastCaptured && moveTo(move) == lastArrival)
+                    extension = std::max(extension, 1);
             }
         }
         const int fullDepth = depth + extension - 2;
@@ -326,8 +337,8 @@ static int zeroWindowMoves(Position& pos, int beta, int depth, Move excluded, Mo
         if (evalHashShortcut(pos, depth)) {
             v = -childEval;
         } else if (check) {
-            v = -searchChild<Them, ChildKind>(pos, 1 - beta, All ? depth + std::max(extension, 1) - 2 : depth - 1,
-                                             true);
+            v = -searchChild<Them, ChildKind>(pos, 1 - beta,
+                                              All ? depth + std::max(extension, 1) - 2 : depth - 1, true);
         } else {
             // Late moves whose evaluation after the move stays clearly short are dropped.
             bool prune;
@@ -340,8 +351,9 @@ static int zeroWindowMoves(Position& pos, int beta, int depth, Move excluded, Mo
             else
                 prune = i > tuning.LateMoveCount && depth < tuning.PruningMaxDepth && !captured;
             if (prune) {
-                prune = Shallow ? 2 * depth - childEval < beta + i
-                                : depthScaled(2, depth) - childEval < beta + i - tuning.AfterMoveFutilityMargin;
+                prune = Shallow
+                            ? 2 * depth - childEval < beta + i
+                            : depthScaled(2, depth) - childEval < beta + i - tuning.AfterMoveFutilityMargin;
             }
             if (prune) {
                 unmakeMove<Us>(pos, move);
@@ -392,7 +404,8 @@ static int zeroWindowMoves(Position& pos, int beta, int depth, Move excluded, Mo
 // The move loop of a side in check: the hash move first, then every evasion in history
 // order; no forward pruning, later evasions reduced.
 template <Side Us, NodeKind Kind>
-static int zeroWindowEvasions(Position& pos, int beta, int depth, Move excluded, Move hashMove, uint64_t key) {
+static int zeroWindowEvasions(Position& pos, int beta, int depth, Move excluded, Move hashMove,
+                              uint64_t key) {
     constexpr Side Them = opposite(Us);
     constexpr NodeKind ChildKind = childKind(Kind);
     constexpr bool All = Kind == AllNode, Exclusion = Kind == ExclusionNode, Shallow = Kind == ShallowNode;
@@ -581,14 +594,14 @@ int shallowSearchInCheck(Position& pos, int beta, int depth) {
     return zeroWindow<Us, ShallowNode, true>(pos, beta, depth, NoMove);
 }
 
-#define ORVO_INSTANTIATE(Us)                                                    \
-    template int cutNodeSearch<Us>(Position&, int, int);                        \
-    template int cutNodeSearchInCheck<Us>(Position&, int, int);                 \
-    template int allNodeSearch<Us>(Position&, int, int);                        \
-    template int allNodeSearchInCheck<Us>(Position&, int, int);                 \
-    template int exclusionSearch<Us>(Position&, int, int, Move);                \
-    template int exclusionSearchInCheck<Us>(Position&, int, int, Move);         \
-    template int shallowSearch<Us>(Position&, int, int);                        \
+#define ORVO_INSTANTIATE(Us)                                            \
+    template int cutNodeSearch<Us>(Position&, int, int);                \
+    template int cutNodeSearchInCheck<Us>(Position&, int, int);         \
+    template int allNodeSearch<Us>(Position&, int, int);                \
+    template int allNodeSearchInCheck<Us>(Position&, int, int);         \
+    template int exclusionSearch<Us>(Position&, int, int, Move);        \
+    template int exclusionSearchInCheck<Us>(Position&, int, int, Move); \
+    template int shallowSearch<Us>(Position&, int, int);                \
     template int shallowSearchInCheck<Us>(Position&, int, int);
 ORVO_INSTANTIATE(White)
 ORVO_INSTANTIATE(Black)
