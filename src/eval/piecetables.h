@@ -1,7 +1,8 @@
 // Fixed tables of the piece terms: file, rank and span masks, outpost squares, the x-ray
 // bonuses by blocker, the king-attack multiplier and the trap tables. All are computed by
 // the compiler, so nothing needs building at start-up. Tables indexed by side hold
-// White's version at [White] and the colour mirror at [Black].
+// White's version at [White] and the colour mirror at [Black]. Everything here has internal
+// linkage: no symbol of this header can meet a like-named one of another file at link time.
 #pragma once
 
 #include <array>
@@ -11,17 +12,19 @@
 constexpr Bitboard LightSquares = 0x55AA55AA55AA55AAull;  // b1, d1, f1, h1, a2, c2, ...
 constexpr Bitboard DarkSquares = ~LightSquares;
 
-constexpr Bitboard fileBits(int file) { return 0x0101010101010101ull << file; }
-constexpr Bitboard rankBits(int rank) { return 0xFFull << (8 * rank); }
-constexpr Bitboard squareBit(int square) { return Bitboard(1) << square; }
+static constexpr Bitboard fileBits(int file) { return 0x0101010101010101ull << file; }
+static constexpr Bitboard rankBits(int rank) { return 0xFFull << (8 * rank); }
+static constexpr Bitboard squareBit(int square) { return Bitboard(1) << square; }
 
 // Rank index of a square as seen from side s (0 = the side's own first rank).
-constexpr int relativeRank(Side s, Square sq) { return s == White ? rankOf(sq) : 7 - rankOf(sq); }
-constexpr int relativeRankIndex(Side s, int rank) { return s == White ? rank : 7 - rank; }
-constexpr Bitboard relativeRankBits(Side s, int relRank) { return rankBits(relativeRankIndex(s, relRank)); }
+static constexpr int relativeRank(Side s, Square sq) { return s == White ? rankOf(sq) : 7 - rankOf(sq); }
+static constexpr int relativeRankIndex(Side s, int rank) { return s == White ? rank : 7 - rank; }
+static constexpr Bitboard relativeRankBits(Side s, int relRank) {
+    return rankBits(relativeRankIndex(s, relRank));
+}
 
 // Files next to a file.
-inline constexpr std::array<Bitboard, 8> AdjacentFilesMask = [] {
+constexpr std::array<Bitboard, 8> AdjacentFilesMask = [] {
     std::array<Bitboard, 8> t{};
     for (int f = 0; f < 8; ++f) t[f] = (f > 0 ? fileBits(f - 1) : 0) | (f < 7 ? fileBits(f + 1) : 0);
     return t;
@@ -29,7 +32,7 @@ inline constexpr std::array<Bitboard, 8> AdjacentFilesMask = [] {
 
 // [s][r]: every square on the ranks ahead of rank r for side s (strictly above for White,
 // strictly below for Black).
-inline constexpr std::array<std::array<Bitboard, 8>, 2> RanksAheadMask = [] {
+constexpr std::array<std::array<Bitboard, 8>, 2> RanksAheadMask = [] {
     std::array<std::array<Bitboard, 8>, 2> t{};
     for (int r = 0; r < 8; ++r)
         for (int q = 0; q < 8; ++q) {
@@ -41,7 +44,7 @@ inline constexpr std::array<std::array<Bitboard, 8>, 2> RanksAheadMask = [] {
 
 // [s][sq]: the front span, the squares ahead of sq on its file for side s. The rear span of
 // a square for side s is the front span for the other side.
-inline constexpr std::array<std::array<Bitboard, 64>, 2> FrontSpanMask = [] {
+constexpr std::array<std::array<Bitboard, 64>, 2> FrontSpanMask = [] {
     std::array<std::array<Bitboard, 64>, 2> t{};
     for (int sq = 0; sq < 64; ++sq) {
         t[White][sq] = fileBits(fileOf(sq)) & RanksAheadMask[White][rankOf(sq)];
@@ -51,7 +54,7 @@ inline constexpr std::array<std::array<Bitboard, 64>, 2> FrontSpanMask = [] {
 }();
 
 // Outpost squares for rooks, bishops and knights: b4-g6 for White, b3-g5 for Black.
-inline constexpr std::array<Bitboard, 2> OutpostSquares = [] {
+constexpr std::array<Bitboard, 2> OutpostSquares = [] {
     const Bitboard bToG = ~(fileBits(0) | fileBits(7));
     std::array<Bitboard, 2> t{};
     t[White] = bToG & (rankBits(3) | rankBits(4) | rankBits(5));
@@ -60,7 +63,7 @@ inline constexpr std::array<Bitboard, 2> OutpostSquares = [] {
 }();
 
 // [s][king square]: the squares where a rook of side s is shut in by its own king.
-inline constexpr std::array<std::array<Bitboard, 64>, 2> TrappedRookMask = [] {
+constexpr std::array<std::array<Bitboard, 64>, 2> TrappedRookMask = [] {
     std::array<std::array<Bitboard, 64>, 2> t{};
     t[White][B1] = squareBit(A1) | squareBit(A2);
     t[White][C1] = squareBit(A1) | squareBit(B1) | squareBit(A2) | squareBit(B2);
@@ -83,7 +86,7 @@ struct BishopTrap {
     Bitboard first;
     Bitboard second;
 };
-inline constexpr std::array<BishopTrap, 64> BishopTraps = [] {
+constexpr std::array<BishopTrap, 64> BishopTraps = [] {
     std::array<BishopTrap, 64> t{};
     auto set = [&t](int s, int a, int b) { t[s] = {squareBit(a), squareBit(b)}; };
     set(B1, C2, D1);
@@ -102,18 +105,18 @@ inline constexpr std::array<BishopTrap, 64> BishopTraps = [] {
 }();
 
 // The file next to a king on a corner file (a -> b, h -> g); empty for other files.
-inline constexpr std::array<Bitboard, 8> CornerFileNeighbour = {fileBits(1), 0, 0, 0, 0, 0, 0, fileBits(6)};
+constexpr std::array<Bitboard, 8> CornerFileNeighbour = {fileBits(1), 0, 0, 0, 0, 0, 0, fileBits(6)};
 
 // King danger multiplier by the number of attackers (clamped at 15).
-inline constexpr std::array<int, 16> KingAttackMultiplier = {0,  1,  4,  9,  16, 25, 36, 49,
-                                                             50, 50, 50, 50, 50, 50, 50, 50};
+constexpr std::array<int, 16> KingAttackMultiplier = {0,  1,  4,  9,  16, 25, 36, 49,
+                                                      50, 50, 50, 50, 50, 50, 50, 50};
 
 // X-ray bonus of a slider by the piece code of the lone man between it and the enemy king.
 enum XrayKind { XrayQueenStraight, XrayQueenDiagonal, XrayRook, XrayBishop };
 
 // [s][kind][code]: White's tables as listed, Black's the colour mirror (same values, the
 // colour of the blocker exchanged).
-inline constexpr std::array<std::array<std::array<Score, 16>, 4>, 2> XrayBonus = [] {
+constexpr std::array<std::array<std::array<Score, 16>, 4>, 2> XrayBonus = [] {
     std::array<std::array<std::array<Score, 16>, 4>, 2> t{};
     auto& qs = t[White][XrayQueenStraight];
     qs[WhiteKnight] = qs[WhiteKing] = qs[WhiteLightBishop] = qs[WhiteDarkBishop] = makeScore(2, 4);
