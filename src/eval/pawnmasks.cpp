@@ -20,9 +20,9 @@ void initEvalMasks() {
         for (int g = f + 1; g < 8; ++g) FilesRightOf[f] |= FileMask[g];
     }
     for (int r = 0; r < 8; ++r) {
-        RanksAtOrAhead[White][r] = RanksAtOrAhead[Black][7 - r] = 0;
+        RanksAtOrAhead[White][r] = RanksAtOrAhead[Black][r] = 0;
         for (int q = r; q < 8; ++q) RanksAtOrAhead[White][r] |= RankMask[q];
-        for (int q = r; q < 8; ++q) RanksAtOrAhead[Black][7 - r] |= RankMask[7 - q];
+        for (int q = 0; q <= 7 - r; ++q) RanksAtOrAhead[Black][r] |= RankMask[q];
     }
     for (Square s = 0; s < 64; ++s) {
         const int f = fileOf(s), r = rankOf(s);
