@@ -1,6 +1,6 @@
 // Shared set-up for the evaluation tests: the evaluation tables on top of the board
-// tables, small hash tables, FEN text of a position, its colour mirror, and the positions
-// of short walks from a FEN.
+// tables, small hash tables, the FEN of a position or of its colour mirror, and the
+// positions of short walks.
 #pragma once
 
 #include <string>
@@ -27,59 +27,39 @@ inline void buildEvalTables() {
         return true;
     }();
     (void)built;
-    // Other tests may have freed or resized the tables.
-    if (!PawnHashTable || !EvalHash) {
+    if (!PawnHashTable || !EvalHash) {  // other tests may have freed them
         optionHash = 1;
         resizeHashTables();
     }
 }
 
-inline char pieceLetter(uint8_t code) {
-    static const char letters[] = ".PNKBBRQ.pnkbbrq";
-    return letters[code & 15];
-}
-
-inline std::string squareName(Square s) { return {char('a' + fileOf(s)), char('1' + rankOf(s))}; }
-
-// The FEN of a position; with mirror set, of its colour mirror: the board turned top to
-// bottom, the colours of all men, the side to move, the castling rights and the
-// en-passant square exchanged.
+// The FEN of a position, or of its colour mirror: board turned top to bottom, colours of
+// the men, side to move, castling rights and en-passant square exchanged.
 inline std::string fenOf(const Position& pos, bool mirror = false) {
     std::string fen;
     for (int rank = 7; rank >= 0; --rank) {
         int empty = 0;
         for (int file = 0; file < 8; ++file) {
-            const Square s = mirror ? makeSquare(file, rank) ^ 56 : makeSquare(file, rank);
-            const uint8_t code = pos.board[s];
-            if (!code) {
-                ++empty;
-                continue;
-            }
-            if (empty) fen += char('0' + empty);
-            empty = 0;
-            fen += pieceLetter(mirror ? code ^ 8 : code);
+            const uint8_t code = pos.board[makeSquare(file, rank) ^ (mirror ? 56 : 0)];
+            if (code && empty) fen += char('0' + empty);
+            empty = code ? 0 : empty + 1;
+            if (code) fen += ".PNKBBRQ.pnkbbrq"[mirror ? code ^ 8 : code];
         }
         if (empty) fen += char('0' + empty);
         if (rank) fen += '/';
     }
-    const bool whiteToMove = (pos.sideToMove == White) != mirror;
-    fen += whiteToMove ? " w " : " b ";
-    uint8_t rights = pos.state->castling;
-    if (mirror) rights = uint8_t(((rights & 3) << 2) | ((rights >> 2) & 3));
-    std::string castling;
-    if (rights & 1) castling += 'K';
-    if (rights & 2) castling += 'Q';
-    if (rights & 4) castling += 'k';
-    if (rights & 8) castling += 'q';
-    fen += castling.empty() ? "-" : castling;
-    const uint8_t ep = pos.state->epSquare;
-    fen += ' ';
-    fen += ep ? squareName(mirror ? ep ^ 56 : ep) : "-";
-    fen += ' ' + std::to_string(pos.state->rule50) + " 1";
-    return fen;
+    fen += (pos.sideToMove == White) != mirror ? " w " : " b ";
+    const uint8_t rights =
+        mirror ? ((pos.state->castling & 3) << 2) | (pos.state->castling >> 2) : pos.state->castling;
+    for (int i = 0; i < 4; ++i)
+        if (rights & (1 << i)) fen += "KQkq"[i];
+    fen += rights ? " " : "- ";
+    const Square ep = pos.state->epSquare ^ (mirror ? 56 : 0);
+    fen += pos.state->epSquare ? std::string{char('a' + fileOf(ep)), char('1' + rankOf(ep))} : "-";
+    return fen + " 0 1";
 }
 
-// The legal moves of the side to move (the attack map of the current record must be filled).
+// The legal moves of the side to move (needs the attack map of the current record).
 inline std::vector<Move> legalMoves(Position& pos) {
     MoveEntry list[MaxMoves];
     MoveEntry* end = inCheck(pos) ? generateEvasionsAny(pos, list, ~Bitboard(0))
@@ -87,45 +67,33 @@ inline std::vector<Move> legalMoves(Position& pos) {
     std::vector<Move> moves;
     const Side mover = pos.sideToMove;
     for (MoveEntry* e = list; e < end; ++e) {
-        const Move move = entryMove(*e);
-        makeMoveAny(pos, move);
+        makeMoveAny(pos, entryMove(*e));
         computeAttacks(pos);
         const Bitboard theirAttacks = mover == White ? pos.state->blackAttacks : pos.state->whiteAttacks;
-        if (!(theirAttacks & SquareBB[kingSquare(pos, mover)])) moves.push_back(move);
-        unmakeMoveAny(pos, move);
+        if (!(theirAttacks & SquareBB[kingSquare(pos, mover)])) moves.push_back(entryMove(*e));
+        unmakeMoveAny(pos, entryMove(*e));
     }
     return moves;
 }
 
-namespace walkdetail {
-inline void walk(Position& pos, int depth, std::vector<std::string>& out) {
+// Appends the FENs of every position within `depth` legal moves of the current one.
+inline void walkPositions(Position& pos, int depth, std::vector<std::string>& out) {
     out.push_back(fenOf(pos));
     if (depth == 0) return;
     computeAttacks(pos);
     for (const Move move : legalMoves(pos)) {
         makeMoveAny(pos, move);
-        walk(pos, depth - 1, out);
+        walkPositions(pos, depth - 1, out);
         unmakeMoveAny(pos, move);
     }
 }
-}  // namespace walkdetail
 
-// The FENs of every position within `depth` legal moves of `fen`, the start included.
-inline std::vector<std::string> walkPositions(const std::string& fen, int depth) {
-    buildEvalTables();
-    Position& pos = setUp(fen);
-    std::vector<std::string> out;
-    walkdetail::walk(pos, depth, out);
-    return out;
-}
-
-// The value of the current record from White's point of view.
 inline int whiteValue(const Position& pos) {
     return pos.sideToMove == White ? pos.state->evalScore : -pos.state->evalScore;
 }
 
-// Evaluates with the full window after emptying the position's evaluation-hash slot.
-inline void evaluateFresh(Position& pos, Move move = NoMove) {
+// Evaluates after emptying the position's evaluation-hash slot.
+inline void evaluateFresh(Position& pos, Move move = NoMove, int low = EvalFullLow, int high = EvalFullHigh) {
     evalSlot(pos.state->key) = 0;
-    evaluate(pos, EvalFullLow, EvalFullHigh, move);
+    evaluate(pos, low, high, move);
 }

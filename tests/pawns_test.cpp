@@ -135,42 +135,4 @@ TEST_F(PawnsTest, PawnHashLock) {
     EXPECT_EQ(read.lock, key);
 }
 
-// The pawn entry of a position and that of its colour mirror are the same with the
-// colours (and the square colours) exchanged.
-TEST_F(PawnsTest, EntriesAreColourSymmetric) {
-    const char* fens[] = {
-        "r1bq1rk1/pp2ppbp/2np1np1/8/3NP3/2N1BP2/PPPQ2PP/R3KB1R w KQ - 0 1",
-        "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
-        "8/1p3pkp/p1r3p1/3P3n/3p1P2/3P4/PP3KP1/R3N3 b - - 0 1",
-        "8/2p5/1pP5/pP1k4/P2p4/3P2PP/5K2/8 w - - 0 1",
-        "6k1/1P3ppp/8/2PP4/8/p7/5PPP/6K1 w - - 0 1",
-    };
-    int checked = 0;
-    for (const char* fen : fens) {
-        for (const std::string& f : walkPositions(fen, 1)) {
-            const PawnHashEntry a = pawnEntry(f);
-            Position& pos = setUp(f);
-            const std::string mirrored = fenOf(pos, true);
-            const PawnHashEntry b = pawnEntry(mirrored);
-            SCOPED_TRACE(f);
-            EXPECT_EQ(a.pawnScore, -b.pawnScore);
-            EXPECT_EQ(a.whitePawnFiles, b.blackPawnFiles);
-            EXPECT_EQ(a.blackPawnFiles, b.whitePawnFiles);
-            EXPECT_EQ(a.openFiles, b.openFiles);
-            EXPECT_EQ(a.whiteShelter, b.blackShelter);
-            EXPECT_EQ(a.blackShelter, b.whiteShelter);
-            EXPECT_EQ(a.whitePawnsLight, b.blackPawnsDark);
-            EXPECT_EQ(a.whitePawnsDark, b.blackPawnsLight);
-            EXPECT_EQ(a.blackPawnsLight, b.whitePawnsDark);
-            EXPECT_EQ(a.blackPawnsDark, b.whitePawnsLight);
-            EXPECT_EQ(a.whitePassedFiles, b.blackPassedFiles);
-            EXPECT_EQ(a.blackPassedFiles, b.whitePassedFiles);
-            EXPECT_EQ(a.whiteDrawWeight, b.blackDrawWeight);
-            EXPECT_EQ(a.blackDrawWeight, b.whiteDrawWeight);
-            ++checked;
-        }
-    }
-    EXPECT_GT(checked, 100);
-}
-
 }  // namespace
