@@ -76,14 +76,14 @@ MaterialValue irregularMaterial(const Position& pos) {
     if (value < -2000) value -= (value + 2000) / 2;
 
     uint8_t flags = 0;
-    const Bitboard whiteHeavy = pos.pieces[WhiteQueen] | pos.pieces[WhiteRook] | pos.pieces[WhiteKnight];
-    const Bitboard blackHeavy = pos.pieces[BlackQueen] | pos.pieces[BlackRook] | pos.pieces[BlackKnight];
-    if (whiteHeavy | whiteBishops) flags |= WhiteHasPiecesFlag;
-    if (blackHeavy | blackBishops) flags |= BlackHasPiecesFlag;
+    const Bitboard whiteOthers = pos.pieces[WhiteQueen] | pos.pieces[WhiteRook] | pos.pieces[WhiteKnight];
+    const Bitboard blackOthers = pos.pieces[BlackQueen] | pos.pieces[BlackRook] | pos.pieces[BlackKnight];
+    if (whiteOthers | whiteBishops) flags |= WhiteHasPiecesFlag;
+    if (blackOthers | blackBishops) flags |= BlackHasPiecesFlag;
     // Besides king and pawns only bishops of one square colour (or none).
-    if (!whiteHeavy && (!pos.pieces[WhiteLightBishop] || !pos.pieces[WhiteDarkBishop]))
+    if (!whiteOthers && (!pos.pieces[WhiteLightBishop] || !pos.pieces[WhiteDarkBishop]))
         flags |= WhiteSingleMinorFlag;
-    if (!blackHeavy && (!pos.pieces[BlackLightBishop] || !pos.pieces[BlackDarkBishop]))
+    if (!blackOthers && (!pos.pieces[BlackLightBishop] || !pos.pieces[BlackDarkBishop]))
         flags |= BlackSingleMinorFlag;
     return {value, 128, flags};
 }
