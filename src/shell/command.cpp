@@ -6,6 +6,7 @@
 
 #include "board/fen.h"
 #include "board/position.h"
+#include "eval/evaluate.h"
 #include "movegen/perft.h"
 #include "platform/platform.h"
 #include "search/driver.h"
@@ -14,9 +15,6 @@
 #include "shell/go.h"
 #include "shell/options.h"
 #include "shell/output.h"
-
-// Commands of subsystems still under construction.
-static void evalCommand(Position&) {}
 
 // The current command line; readCommand runs on one thread at a time (the main thread
 // while idle, the poll thread during a search), so one buffer serves both.
