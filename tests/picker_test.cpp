@@ -177,3 +177,17 @@ TEST(Picker, SortQuietsRemovesThreeMovesAndKeepsTiesStable) {
     const MoveEntry expected2[] = {0x00400000u | c, 0x00200000u | a, 0x00200000u | b, 0x00200000u | d, 0};
     for (int i = 0; i < 5; ++i) EXPECT_EQ(list2[i], expected2[i]) << i;
 }
+
+// The tactical sequences ask for quiet checks against a king deep in our half: no pawn
+// push can arrive on our own first rank.
+TEST(Picker, QuietChecksAgainstKingOnOurSecondRank) {
+    for (const char* fen : {"8/8/8/8/8/8/3k4/K7 w - - 0 1", "k7/3K4/8/8/8/8/8/8 b - - 0 1"}) {
+        Position& pos = setUpFen(fen);
+        MovePicker& picker = freshPicker(StageTacticalHashMove, NoMove);
+        picker.targets = pos.pieces[pos.sideToMove == White ? BlackMen : WhiteMen];
+        for (const Picked& p : drain(pos, picker)) {
+            EXPECT_TRUE(pos.pieces[pos.sideToMove == White ? WhiteMen : BlackMen] &
+                        SquareBB[moveFrom(p.move)]);
+        }
+    }
+}
