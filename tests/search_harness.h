@@ -8,6 +8,7 @@
 
 #include "board/makemove.h"
 #include "board_fixture.h"
+#include "eval/evalterms.h"
 #include "eval/evaluate.h"
 #include "eval/kpk.h"
 #include "eval/material.h"
@@ -28,6 +29,8 @@ inline void buildSearchTables() {
         buildTables();
         initMaterialTable();
         initKpk();
+        initKingShelter();
+        initEvalMasks();
         return true;
     }();
     (void)built;
@@ -36,7 +39,7 @@ inline void buildSearchTables() {
 // Small tables, all empty: transposition, PV, evaluation and pawn hashes, history, gains.
 inline void clearSearchTables() {
     buildSearchTables();
-    if (optionHash != 1 || !HashTable) {
+    if (optionHash != 1 || !HashTable || !PawnHashTable || !EvalHash || !PVHash) {
         optionHash = 1;
         resizeHashTables();
     }

@@ -120,6 +120,20 @@ TEST(Quiescence, CheckmatedSideScoresByPly) {
     clearSearchTables();
     EXPECT_EQ(quiescePVInCheck<Black>(pos, -100, 100, 1), matedScore(1));
     EXPECT_EQ(matedScore(1), -30000 + 16);
+
+    // The node searches in check agree; after the PV search has stored the position as one
+    // without legal moves, the zero-window searches take the verdict from the table.
+    for (int pass = 0; pass < 2; ++pass) {
+        if (pass == 0) clearSearchTables();
+        EXPECT_EQ(cutNodeSearchInCheck<Black>(pos, -1000, 12), matedScore(1));
+        EXPECT_EQ(allNodeSearchInCheck<Black>(pos, -1000, 12), matedScore(1));
+        EXPECT_EQ(exclusionSearchInCheck<Black>(pos, -1000, 12, NoMove), matedScore(1));
+        EXPECT_EQ(shallowSearchInCheck<Black>(pos, -1000, 4), matedScore(1));
+        if (pass == 0) {
+            clearSearchTables();
+            EXPECT_EQ(PVsearch<Black>(pos, -MateValue, MateValue, 8, true), matedScore(1));
+        }
+    }
 }
 
 TEST(Quiescence, StandPatAndDeltaCut) {
