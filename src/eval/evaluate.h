@@ -16,6 +16,17 @@ constexpr int EvalFullHigh = 2147418112;  // 0x7FFF0000
 // the move; a value clearly outside them may be estimated lazily.
 void evaluate(Position& pos, int low, int high, Move move);
 
+// The material of the current position: the material-table entry, or, when promotions
+// have produced men the table does not cover, the irregular-material rule with scale 128
+// and flags built from the men. Clears the irregular bit of materialInfo when the men fit
+// the table after all.
+struct MaterialValue {
+    int value;      // White's material balance
+    int scale;      // scale of the whole evaluation, 128 = 1.0
+    uint8_t flags;  // the material flags (see eval/material.h)
+};
+MaterialValue positionMaterial(Position& pos);
+
 // "eval": evaluates the root position with the full window, bypassing the evaluation
 // hash, and prints "info string eval white <V> stm <E>".
 void evalCommand(Position& root);

@@ -1,6 +1,7 @@
 #include "hash/hashoption.h"
 
 #include "board/bitboard.h"
+#include "eval/evalterms.h"
 #include "eval/material.h"
 #include "eval/pst.h"
 #include "hash/sizing.h"
@@ -16,6 +17,7 @@ void Hash() {
     clearPositionalGains();
     initGeometry();
     initMagics();
+    initEvalMasks();
     initMaterialTable();
     initPST();
     printLine("\n");

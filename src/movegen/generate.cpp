@@ -497,8 +497,10 @@ MoveEntry* generateQuietChecks(const Position& pos, MoveEntry* out, Bitboard exc
     }
 
     // Pawn pushes onto the empty squares diagonally in front of the king, when supported.
+    // No push arrives on our own first rank (a king there has its pawn check squares on it).
+    constexpr Bitboard Rank1 = Us == White ? 0x00000000000000FFull : 0xFF00000000000000ull;
     const Bitboard straightSliders = pos.pieces[OurRook] | pos.pieces[OurQueen];
-    for (Bitboard t = pawnChecks & empty & allowed & ~Rank8; t; t &= t - 1) {
+    for (Bitboard t = pawnChecks & empty & allowed & ~Rank8 & ~Rank1; t; t &= t - 1) {
         const Square to = lowestSquare(t);
         Square from;
         if (pos.board[to - Up] == OurPawn)

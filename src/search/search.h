@@ -65,3 +65,16 @@ template <Side Us>
 int quiescePV(Position& pos, int alpha, int beta, int q);
 template <Side Us>
 int quiescePVInCheck(Position& pos, int alpha, int beta, int q);
+
+// Parallel search: a node deep enough offers idle threads to share its remaining moves.
+struct MovePicker;
+
+// Node kinds of a split point.
+enum SplitKind : int { SplitPV = 1, SplitCut = 2, SplitAll = 3 };
+
+// Bit i set: search thread i is idle and may join a split point.
+extern uint64_t idleMask;
+
+// Offers the node's remaining moves (taken from its picker) to idle threads. Returns true
+// when the split took place; the node's result is then in result.
+bool split(Position& pos, MovePicker& picker, int depth, int alpha, int beta, SplitKind kind, int& result);

@@ -5,6 +5,7 @@
 #include "board/bitboard.h"
 #include "board/fen.h"
 #include "board/position.h"
+#include "eval/evalterms.h"
 #include "eval/kpk.h"
 #include "hash/evalhash.h"
 #include "hash/hashoption.h"
@@ -55,6 +56,7 @@ void startUp() {
     Hash();
     initCaptureOrder();
     initKpk();
+    initKingShelter();
     startWorkers(optionThreads);
     newGame(rootPosition);
 }
