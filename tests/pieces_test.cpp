@@ -196,6 +196,7 @@ TEST(PieceTerms, KingDangerMultiplierAndClamp) {
 }
 
 TEST(PieceTerms, KingDangerInPositions) {
+    buildTables();
     // The danger to White's king: the piece terms lose it when the weight is zero (White
     // has nothing that endangers Black's king in these positions).
     auto danger = [](const std::string& fen, int shelter) {

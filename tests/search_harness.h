@@ -31,6 +31,8 @@ inline void buildSearchTables() {
         initKpk();
         initKingShelter();
         initEvalMasks();
+        optionHash = 1;
+        resizeHashTables();
         return true;
     }();
     (void)built;
