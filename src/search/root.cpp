@@ -230,10 +230,49 @@ void enterLine(Move m, int score, int alpha, int beta, int depth, int k) {
 
 }  // namespace
 
+namespace {
+
+// A root move after it was made and evaluated.
+struct RootChild {
+    bool check;     // the move gives check
+    int extension;  // 1 for captures, checks and passed-pawn pushes
+};
+
 template <Side Us>
-int rootSearch(Position& pos, int alpha, int beta, int depth) {
-    constexpr Side Them = opposite(Us);
+RootChild enterRootMove(Position& pos, Move m) {
+    makeMove<Us>(pos, m);
+    evaluate(pos, EvalFullLow, EvalFullHigh, m);
+    const bool check = givesCheck<Us>(pos);
+    const bool capture = pos.state->capturedPiece != 0 || moveType(m) == MoveEnPassant;
+    return RootChild{check, capture || check || isPassedPawnPush<Us>(pos, m) ? 1 : 0};
+}
+
+// The reduction of the i-th root move without extension: none for the first moves or at
+// low depth; then log2(i + 1) - 1 with a clock, 1 and later 2 without one.
+template <bool Untimed>
+int rootReduction(int i, int depth) {
     const TuningParameters& t = tuning;
+    if (i < t.RootReductionMoveCount || depth < t.RootReductionMinDepth) return 0;
+    if (Untimed) return i < t.RootDoubleReductionMoveCount ? 1 : 2;
+    return floorLog2(unsigned(i + 1)) - 1;
+}
+
+// Deep children of the untimed root are first probed with null-window PV searches at
+// rising depths against bound; the result stays above bound only if every step did.
+template <Side Them>
+int steppedTest(Position& pos, int bound, int depth, bool check) {
+    int o = 32750;
+    for (int step = depth - 12; step <= depth && o > bound; step += 4)
+        o = -PVsearch<Them>(pos, -bound - 1, -bound, step, check);
+    return o;
+}
+
+// One iteration at the root with a single principal variation. The first move gets the
+// open window; the others a zero-window search against the running alpha, re-searched
+// at the unreduced depth with a null window and then the open window when they beat it.
+template <Side Us, bool Untimed>
+int rootSearchOneLine(Position& pos, int alpha, int beta, int depth) {
+    constexpr Side Them = opposite(Us);
     stripOrderingKeys();
     if (alpha < -29999) alpha = -RootWindowBound;
     if (beta > RootWindowBound) beta = RootWindowBound;
@@ -243,29 +282,28 @@ int rootSearch(Position& pos, int alpha, int beta, int depth) {
     for (int i = 0; RootMoves[i].move; ++i) {
         const Move m = Move(RootMoves[i].move);
         const uint64_t nodesBefore = totalNodes();
-        makeMove<Us>(pos, m);
-        evaluate(pos, EvalFullLow, EvalFullHigh, m);
-        const bool check = givesCheck<Us>(pos);
-        const bool capture = pos.state->capturedPiece != 0 || moveType(m) == MoveEnPassant;
-        int e = 0, r = 0;
-        if (capture || check || isPassedPawnPush<Us>(pos, m))
-            e = 1;
-        else if (i >= t.RootReductionMoveCount && depth >= t.RootReductionMinDepth)
-            r = floorLog2(unsigned(i + 1)) - 1;
-        const int nd = depth + e - r - 2;
+        const RootChild child = enterRootMove<Us>(pos, m);
+        const int e = child.extension;
+        const int nd = depth + e - (e ? 0 : rootReduction<Untimed>(i, depth)) - 2;
+        const int fullDepth = depth + e - 2;
 
         int v;
         if (evalHashShortcut(pos, depth)) {
             v = -pos.state->evalScore;
         } else if (best == NoScore || depth < 3) {
-            v = -PVsearch<Them>(pos, -beta, -a, nd, check);
+            v = -PVsearch<Them>(pos, -beta, -a, nd, child.check);
         } else {
-            v = -zeroWindowChild<Them>(pos, -a, nd, check);
+            bool stepped = false;
+            if (Untimed && nd >= 10 && nd >= tuning.SingularMinDepth) {
+                v = steppedTest<Them>(pos, a, nd, child.check);
+                stepped = v > a;
+            }
+            if (!stepped) v = -zeroWindowChild<Them>(pos, -a, nd, child.check);
             if (v > a) {
                 bestMoveChanged = 1;
                 firstMoveStable = 0;
-                v = -PVsearch<Them>(pos, -a - 1, -a, depth + e - 2, check);
-                if (v > a) v = -PVsearch<Them>(pos, -beta, -a, depth + e - 2, check);
+                if (!stepped) v = -PVsearch<Them>(pos, -a - 1, -a, fullDepth, child.check);
+                if (v > a) v = -PVsearch<Them>(pos, -beta, -a, fullDepth, child.check);
                 if (v < a) v = a;
             }
         }
@@ -284,70 +322,16 @@ int rootSearch(Position& pos, int alpha, int beta, int depth) {
     return best;
 }
 
-// The untimed root with one line: a steadier reduction and, for deep children, a stepped
-// test before the zero-window search.
+}  // namespace
+
+template <Side Us>
+int rootSearch(Position& pos, int alpha, int beta, int depth) {
+    return rootSearchOneLine<Us, false>(pos, alpha, beta, depth);
+}
+
 template <Side Us>
 int rootSearchUntimed(Position& pos, int alpha, int beta, int depth) {
-    constexpr Side Them = opposite(Us);
-    const TuningParameters& t = tuning;
-    stripOrderingKeys();
-    if (alpha < -29999) alpha = -RootWindowBound;
-    if (beta > RootWindowBound) beta = RootWindowBound;
-    int best = NoScore;
-    int a = alpha;
-    int v = NoScore;
-
-    for (int i = 0; RootMoves[i].move && v < beta; ++i) {
-        const Move m = Move(RootMoves[i].move);
-        const uint64_t nodesBefore = totalNodes();
-        makeMove<Us>(pos, m);
-        evaluate(pos, EvalFullLow, EvalFullHigh, m);
-        const bool check = givesCheck<Us>(pos);
-        const bool capture = pos.state->capturedPiece != 0 || moveType(m) == MoveEnPassant;
-        int e = 0, r = 0;
-        if (capture || check || isPassedPawnPush<Us>(pos, m))
-            e = 1;
-        else if (depth >= t.RootReductionMinDepth && i >= t.RootReductionMoveCount)
-            r = i < t.RootDoubleReductionMoveCount ? 1 : 2;
-        const int nd = depth + e - r - 2;
-        const int fullDepth = depth + e - 2;
-
-        if (evalHashShortcut(pos, depth)) {
-            v = -pos.state->evalScore;
-        } else if (best == NoScore || depth < 3) {
-            v = -PVsearch<Them>(pos, -beta, -a, nd, check);
-        } else {
-            bool stepped = false;
-            if (nd >= 10 && nd >= t.SingularMinDepth) {
-                int o = 32750;
-                for (int s = nd - 12; s <= nd && o > a; s += 4)
-                    o = -PVsearch<Them>(pos, -a - 1, -a, s, check);
-                if (o > a) {
-                    stepped = true;
-                    v = o;
-                }
-            }
-            if (!stepped) v = -zeroWindowChild<Them>(pos, -a, nd, check);
-            if (v > a) {
-                bestMoveChanged = 1;
-                firstMoveStable = 0;
-                if (!stepped) v = -PVsearch<Them>(pos, -a - 1, -a, fullDepth, check);
-                if (v > a) v = -PVsearch<Them>(pos, -beta, -a, fullDepth, check);
-                if (v < a) v = a;
-            }
-        }
-        unmakeMove<Us>(pos, m);
-        if (abortRaised(pos)) return 0;
-
-        RootMoves[i].score = v > a ? v : alpha;
-        RootMoves[i].nodes = totalNodes() - nodesBefore;
-        if (v > best && v > a) newBestRootMove(pos, m, v, alpha, beta, depth);
-        if (v > best) best = v;
-        if (v > a) a = v;
-    }
-    reorderRootMoves(0);
-    storeRootResult(pos, best, alpha, beta, depth);
-    return best;
+    return rootSearchOneLine<Us, true>(pos, alpha, beta, depth);
 }
 
 namespace {
@@ -375,15 +359,12 @@ int rootSearchMultiPV(Position& pos, int depth, int k) {
                 h = 8;
             }
 
-        makeMove<Us>(pos, m);
-        evaluate(pos, EvalFullLow, EvalFullHigh, m);
-        const bool check = givesCheck<Us>(pos);
-        const bool capture = pos.state->capturedPiece != 0 || moveType(m) == MoveEnPassant;
-        int e = 0, r = 0;
-        if (capture || check || isPassedPawnPush<Us>(pos, m))
-            e = 1;
-        else if (t.RootReductionMoveCount + 2 * lines < 1 && depth >= t.RootReductionMinDepth)
-            r = i < t.RootDoubleReductionMoveCount ? 1 : 2;
+        const RootChild child = enterRootMove<Us>(pos, m);
+        const bool check = child.check;
+        const int e = child.extension;
+        // With lines to fill the reduction starts only after the lines' moves, which with
+        // the default parameters means never.
+        const int r = e == 0 && t.RootReductionMoveCount + 2 * lines < 1 ? rootReduction<true>(i, depth) : 0;
         const int fullDepth = depth + e - 2;
 
         int v;
@@ -415,11 +396,8 @@ int rootSearchMultiPV(Position& pos, int depth, int k) {
             v = n;
             bool stepped = false;
             if (nd >= 10 && nd >= t.SingularMinDepth) {
-                int o = 32750;
-                for (int st = nd - 12; st <= nd && o > n; st += 4)
-                    o = -PVsearch<Them>(pos, -n - 1, -n, st, check);
-                stepped = o > n;
-                if (stepped) v = o;
+                v = steppedTest<Them>(pos, n, nd, check);
+                stepped = v > n;
             }
             if (!stepped) v = -zeroWindowChild<Them>(pos, -n, nd, check);
             if (v > n && !abortRaised(pos)) {
