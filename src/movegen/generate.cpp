@@ -52,6 +52,45 @@ constexpr Bitboard shift(Bitboard b) {
 
 inline uint32_t historyKey(uint8_t piece, Square to) { return uint32_t(HistoryTable[piece][to]) << 16; }
 
+// Moves of the knights, bishops, rooks and queens onto targets, in that order, each keyed
+// by CaptureOrder (column 0 for an empty square).
+template <Side Us>
+MoveEntry* pieceMovesOnto(const Position& pos, MoveEntry* out, Bitboard targets) {
+    constexpr uint8_t OurKnight = pieceFor(Us, Knight), OurRook = pieceFor(Us, Rook),
+                      OurQueen = pieceFor(Us, Queen);
+    constexpr uint8_t OurLightBishop = pieceFor(Us, LightBishop), OurDarkBishop = pieceFor(Us, DarkBishop);
+    const Bitboard occ = pos.pieces[AllMen];
+    for (Bitboard b = pos.pieces[OurKnight]; b; b &= b - 1) {
+        const Square from = lowestSquare(b);
+        for (Bitboard t = KnightAttacks[from] & targets; t; t &= t - 1) {
+            const Square to = lowestSquare(t);
+            *out++ = CaptureOrder[OurKnight][pos.board[to]] | encodeMove(from, to);
+        }
+    }
+    for (Bitboard b = pos.pieces[OurLightBishop] | pos.pieces[OurDarkBishop]; b; b &= b - 1) {
+        const Square from = lowestSquare(b);
+        for (Bitboard t = bishopAttacks(from, occ) & targets; t; t &= t - 1) {
+            const Square to = lowestSquare(t);
+            *out++ = CaptureOrder[pos.board[from]][pos.board[to]] | encodeMove(from, to);
+        }
+    }
+    for (Bitboard b = pos.pieces[OurRook]; b; b &= b - 1) {
+        const Square from = lowestSquare(b);
+        for (Bitboard t = rookAttacks(from, occ) & targets; t; t &= t - 1) {
+            const Square to = lowestSquare(t);
+            *out++ = CaptureOrder[OurRook][pos.board[to]] | encodeMove(from, to);
+        }
+    }
+    for (Bitboard b = pos.pieces[OurQueen]; b; b &= b - 1) {
+        const Square from = lowestSquare(b);
+        for (Bitboard t = queenAttacks(from, occ) & targets; t; t &= t - 1) {
+            const Square to = lowestSquare(t);
+            *out++ = CaptureOrder[OurQueen][pos.board[to]] | encodeMove(from, to);
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 template <Side Us>
@@ -61,10 +100,7 @@ MoveEntry* generateCaptures(const Position& pos, MoveEntry* out, Bitboard target
     constexpr int UpLeft = Us == White ? 7 : -9;   // toward file a
     constexpr int UpRight = Us == White ? 9 : -7;  // toward file h
     constexpr Bitboard Rank7 = Us == White ? 0x00FF000000000000ull : 0x000000000000FF00ull;
-    constexpr uint8_t OurPawn = pieceFor(Us, Pawn), OurKnight = pieceFor(Us, Knight),
-                      OurKing = pieceFor(Us, King);
-    constexpr uint8_t OurLightBishop = pieceFor(Us, LightBishop), OurDarkBishop = pieceFor(Us, DarkBishop);
-    constexpr uint8_t OurRook = pieceFor(Us, Rook), OurQueen = pieceFor(Us, Queen);
+    constexpr uint8_t OurPawn = pieceFor(Us, Pawn), OurKing = pieceFor(Us, King);
     constexpr uint8_t TheirPawn = pieceFor(Them, Pawn), TheirKing = pieceFor(Them, King);
 
     const StateRecord& st = *pos.state;
@@ -91,34 +127,7 @@ MoveEntry* generateCaptures(const Position& pos, MoveEntry* out, Bitboard target
             const Square to = lowestSquare(b);
             *out++ = CaptureOrder[OurPawn][pos.board[to]] | encodeMove(to - UpRight, to);
         }
-        for (Bitboard b = pos.pieces[OurKnight]; b; b &= b - 1) {
-            const Square from = lowestSquare(b);
-            for (Bitboard t = KnightAttacks[from] & targets; t; t &= t - 1) {
-                const Square to = lowestSquare(t);
-                *out++ = CaptureOrder[OurKnight][pos.board[to]] | encodeMove(from, to);
-            }
-        }
-        for (Bitboard b = pos.pieces[OurLightBishop] | pos.pieces[OurDarkBishop]; b; b &= b - 1) {
-            const Square from = lowestSquare(b);
-            for (Bitboard t = bishopAttacks(from, occ) & targets; t; t &= t - 1) {
-                const Square to = lowestSquare(t);
-                *out++ = CaptureOrder[pos.board[from]][pos.board[to]] | encodeMove(from, to);
-            }
-        }
-        for (Bitboard b = pos.pieces[OurRook]; b; b &= b - 1) {
-            const Square from = lowestSquare(b);
-            for (Bitboard t = rookAttacks(from, occ) & targets; t; t &= t - 1) {
-                const Square to = lowestSquare(t);
-                *out++ = CaptureOrder[OurRook][pos.board[to]] | encodeMove(from, to);
-            }
-        }
-        for (Bitboard b = pos.pieces[OurQueen]; b; b &= b - 1) {
-            const Square from = lowestSquare(b);
-            for (Bitboard t = queenAttacks(from, occ) & targets; t; t &= t - 1) {
-                const Square to = lowestSquare(t);
-                *out++ = CaptureOrder[OurQueen][pos.board[to]] | encodeMove(from, to);
-            }
-        }
+        out = pieceMovesOnto<Us>(pos, out, targets);
         const Square k = kingSquare(pos, Us);
         for (Bitboard t = KingAttacks[k] & targets & ~theirAttacks; t; t &= t - 1) {
             const Square to = lowestSquare(t);
@@ -274,10 +283,7 @@ MoveEntry* generateEvasions(const Position& pos, MoveEntry* out, Bitboard target
     constexpr int UpRight = Us == White ? 9 : -7;  // toward file h
     constexpr Bitboard Rank2 = Us == White ? 0x000000000000FF00ull : 0x00FF000000000000ull;
     constexpr Bitboard Rank8 = Us == White ? 0xFF00000000000000ull : 0x00000000000000FFull;
-    constexpr uint8_t OurPawn = pieceFor(Us, Pawn), OurKnight = pieceFor(Us, Knight),
-                      OurKing = pieceFor(Us, King);
-    constexpr uint8_t OurLightBishop = pieceFor(Us, LightBishop), OurDarkBishop = pieceFor(Us, DarkBishop);
-    constexpr uint8_t OurRook = pieceFor(Us, Rook), OurQueen = pieceFor(Us, Queen);
+    constexpr uint8_t OurPawn = pieceFor(Us, Pawn), OurKing = pieceFor(Us, King);
     constexpr uint8_t TheirPawn = pieceFor(Them, Pawn);
     constexpr int OurMen = menOf(Us), TheirMen = menOf(Them);
 
@@ -359,34 +365,7 @@ MoveEntry* generateEvasions(const Position& pos, MoveEntry* out, Bitboard target
     }
 
     const Bitboard pieceTargets = targets & ~pos.pieces[OurMen];
-    for (Bitboard b = pos.pieces[OurKnight]; b; b &= b - 1) {
-        const Square from = lowestSquare(b);
-        for (Bitboard t = KnightAttacks[from] & pieceTargets; t; t &= t - 1) {
-            const Square to = lowestSquare(t);
-            *out++ = CaptureOrder[OurKnight][pos.board[to]] | encodeMove(from, to);
-        }
-    }
-    for (Bitboard b = pos.pieces[OurLightBishop] | pos.pieces[OurDarkBishop]; b; b &= b - 1) {
-        const Square from = lowestSquare(b);
-        for (Bitboard t = bishopAttacks(from, occ) & pieceTargets; t; t &= t - 1) {
-            const Square to = lowestSquare(t);
-            *out++ = CaptureOrder[pos.board[from]][pos.board[to]] | encodeMove(from, to);
-        }
-    }
-    for (Bitboard b = pos.pieces[OurRook]; b; b &= b - 1) {
-        const Square from = lowestSquare(b);
-        for (Bitboard t = rookAttacks(from, occ) & pieceTargets; t; t &= t - 1) {
-            const Square to = lowestSquare(t);
-            *out++ = CaptureOrder[OurRook][pos.board[to]] | encodeMove(from, to);
-        }
-    }
-    for (Bitboard b = pos.pieces[OurQueen]; b; b &= b - 1) {
-        const Square from = lowestSquare(b);
-        for (Bitboard t = queenAttacks(from, occ) & pieceTargets; t; t &= t - 1) {
-            const Square to = lowestSquare(t);
-            *out++ = CaptureOrder[OurQueen][pos.board[to]] | encodeMove(from, to);
-        }
-    }
+    out = pieceMovesOnto<Us>(pos, out, pieceTargets);
     *out = 0;
     return out;
 }
