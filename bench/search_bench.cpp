@@ -51,7 +51,7 @@ const char* const SearchPositions[] = {
     "6k1/p7/6pp/1p1Pp3/2n1P1Pb/6NP/P4KP1/B7 w - - 0 1",
 };
 
-constexpr int SearchDepth = 10;
+constexpr int SearchDepth = 14;
 
 void prepareEngine() {
     static bool ready = false;
