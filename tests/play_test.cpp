@@ -73,7 +73,8 @@ TEST(PlayProcess, FixedDepthSearchReportsAndStopsAtItsDepth) {
     int deepest = 0;
     for (const auto& l : lines) {
         auto at = l.find(" depth ");
-        if (startsWith(l, "info multipv") && at != std::string::npos) deepest = std::max(deepest, std::stoi(l.substr(at + 7)));
+        if (startsWith(l, "info multipv") && at != std::string::npos)
+            deepest = std::max(deepest, std::stoi(l.substr(at + 7)));
     }
     EXPECT_EQ(deepest, 5);
     EXPECT_NE(best->find(" ponder "), std::string::npos);
@@ -200,9 +201,33 @@ TEST(PlayProcess, MultiPVReportsThreeLines) {
     bool seen[4] = {};
     for (const auto& l : lines)
         for (int i = 1; i <= 3; ++i)
-            if (startsWith(l, "info multipv " + std::to_string(i) + " ") && l.find(" depth 4 ") != std::string::npos)
+            if (startsWith(l, "info multipv " + std::to_string(i) + " ") &&
+                l.find(" depth 4 ") != std::string::npos)
                 seen[i] = true;
     EXPECT_TRUE(seen[1] && seen[2] && seen[3]);
+}
+
+TEST(PlayProcess, MultiPVUnderAClockReportsTheOneLineItSearches) {
+    Engine engine;
+    engine.send("setoption name MultiPV value 3");
+    engine.send("position startpos");
+    engine.send("go depth 3");  // fills three lines
+    ASSERT_TRUE(engine.waitFor("bestmove", 20000));
+    engine.send("position startpos moves e2e4");
+    engine.send("go wtime 1000 btime 1000");
+    std::vector<std::string> lines;
+    ASSERT_TRUE(engine.waitFor("bestmove", 5000, &lines));
+    int reported = 0;
+    for (const auto& l : lines) {
+        if (!startsWith(l, "info multipv")) continue;
+        ++reported;
+        EXPECT_TRUE(startsWith(l, "info multipv 1 ")) << l;
+        const auto pv = l.find(" pv ");
+        ASSERT_NE(pv, std::string::npos);
+        EXPECT_GT(l.size(), pv + 4) << l;  // a move of this position, not of the earlier search
+        EXPECT_EQ(l.find(" pv e2e4"), std::string::npos) << l;
+    }
+    EXPECT_GT(reported, 0);
 }
 
 TEST(PlayProcess, TimedSearchKeepsToItsClock) {

@@ -154,7 +154,13 @@ void reportPV(Position& pos, int64_t elapsed, int alpha, int score, int beta) {
     const uint64_t nodes = totalNodes();
     const int64_t ms = elapsed / 1000;
     const int64_t nps = nodesPerSecond(nodes, ms);
-    if (optionMultiPV == 1) PVLines[0] = MultiPvLine{bestMove, score, alpha, beta, bestDepth};
+    // Only the untimed search fills several lines; a search under a clock has one line
+    // whatever MultiPV says, so it is never reported with lines of another search.
+    const bool severalLines = optionMultiPV > 1 && untimedSearch;
+    if (!severalLines) {
+        PVLines[0] = MultiPvLine{bestMove, score, alpha, beta, bestDepth};
+        PVLines[1].move = 0;
+    }
     if (optionMultiPV < 1) return;
     for (int i = 0; i < optionMultiPV && i < MaxPVLines && PVLines[i].move; ++i) {
         const MultiPvLine& line = PVLines[i];
