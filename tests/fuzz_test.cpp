@@ -1,0 +1,98 @@
+// Random command streams through the real binary: whatever arrives, the engine keeps
+// answering, answers every "go" with one "bestmove", and quits cleanly.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine_process.h"
+
+namespace {
+
+const char* const Fens[] = {
+    "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
+    "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
+    "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
+    "rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3",
+    "7k/5Q2/6K1/8/8/8/8/8 b - - 0 1",
+    "8/8/8/8/8/8/8/K6k w - - 0 1",
+    "8/P7/8/8/8/8/8/K6k w - - 0 1",
+};
+
+const char* const Words[] = {"go",       "depth",       "movetime",  "wtime", "btime",     "winc",  "binc",
+                             "infinite", "ponder",      "movestogo", "stop",  "ponderhit", "moves", "fen",
+                             "startpos", "e2e4",        "e7e5",      "a7a8q", "e1g1",      "-1",    "0",
+                             "1",        "99999999999", "x",         "",      "KQkq",      "/",     "9/9"};
+
+std::string randomText(std::mt19937& rng, int words) {
+    std::string text;
+    for (int i = 0; i < words; ++i) {
+        if (i) text += rng() % 7 ? " " : "  ";
+        text += Words[rng() % std::size(Words)];
+    }
+    return text;
+}
+
+// One random command line; the "go" lines made on purpose carry a small finite limit.
+std::string randomCommand(std::mt19937& rng) {
+    switch (rng() % 10) {
+        case 0:
+            return std::string("position fen ") + Fens[rng() % std::size(Fens)] + " moves " +
+                   randomText(rng, 3);
+        case 1: {
+            std::string fen = Fens[rng() % std::size(Fens)];
+            for (int k = 0; k < 3; ++k) fen[rng() % fen.size()] = "pnbrqkPNBRQK12345678/ -w"[rng() % 24];
+            return "position fen " + fen;
+        }
+        case 2:
+            return "position startpos moves " + randomText(rng, 4);
+        case 3:
+            return "go depth " + std::to_string(1 + rng() % 3) + " " + randomText(rng, 2);
+        case 4:
+            return "go movetime " + std::to_string(1 + rng() % 20);
+        case 5:
+            return "setoption name " + std::string(rng() % 2 ? "MultiPV" : "Ponder") + " value " +
+                   std::string(rng() % 2 ? "true" : std::to_string(rng() % 5));
+        case 6:
+            return rng() % 2 ? "ucinewgame" : "stop";
+        case 7:
+            return "perft " + std::to_string(rng() % 3);
+        case 8:
+            return rng() % 2 ? "eval" : "isready";
+        default:
+            return randomText(rng, 1 + int(rng() % 5));
+    }
+}
+
+}  // namespace
+
+TEST(FuzzProcess, RandomCommandStreamsNeverBreakTheEngine) {
+    EngineProcess engine;
+    engine.skipBanner();
+    engine.send("setoption name Hash value 4");
+    std::mt19937 rng(getenv("ORVO_FUZZ_SEED") ? unsigned(atoi(getenv("ORVO_FUZZ_SEED"))) : 20261207u);
+    int goes = 0, bestmoves = 0;
+    auto count = [&](const std::vector<std::string>& lines) {
+        for (const auto& l : lines) bestmoves += l.rfind("bestmove", 0) == 0;
+    };
+    for (int round = 0; round < 100; ++round) {
+        for (int i = 0; i < 8; ++i) {
+            const std::string command = randomCommand(rng);
+            engine.send(command);
+            if (command.rfind("go", 0) == 0) {  // any line that starts with "go" is one
+                ++goes;
+                engine.send("stop");  // the random words may have made it infinite
+            }
+        }
+        engine.send("isready");
+        std::vector<std::string> lines;
+        ASSERT_TRUE(engine.waitFor("readyok", 20000, &lines)) << "round " << round;
+        count(lines);
+    }
+    count(engine.drain(1000));
+    EXPECT_EQ(bestmoves, goes);  // every "go" was answered, once
+    engine.send("quit");
+    EXPECT_EQ(engine.waitExit(5000), 0);
+}
