@@ -5,6 +5,8 @@
 
 #include "platform/platform.h"
 
+constexpr uint64_t HugePageBytes = 2 * 1024 * 1024;
+
 uint64_t hashMemoryOverride = 0;
 uint64_t hashAllocationCeiling = 0;
 
@@ -14,8 +16,12 @@ static void* tryAllocate(uint64_t bytes, uint64_t alignment) {
     if (hashAllocationCeiling && bytes > hashAllocationCeiling) return nullptr;
     if (bytes > SIZE_MAX) return nullptr;
     // Every size here is a power of two at least as large as the alignment, as
-    // aligned_alloc requires.
-    return std::aligned_alloc(size_t(alignment), size_t(bytes));
+    // aligned_alloc requires. Large tables start on a huge-page boundary so that the
+    // system can back them with huge pages.
+    if (bytes >= HugePageBytes) alignment = HugePageBytes;
+    void* block = std::aligned_alloc(size_t(alignment), size_t(bytes));
+    if (block && bytes >= HugePageBytes) adviseHugePages(block, size_t(bytes));
+    return block;
 }
 
 void* allocateTableBlock(uint64_t& entries, uint64_t minEntries, uint64_t entryBytes, uint64_t minBlockBytes,

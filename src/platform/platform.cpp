@@ -3,6 +3,7 @@
 #include <cpuid.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <time.h>
 #include <unistd.h>
 #include <cerrno>
@@ -52,6 +53,15 @@ bool hasPopcnt() {
     unsigned eax, ebx, ecx, edx;
     if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;
     return (ecx >> 23) & 1;
+}
+
+void adviseHugePages(void* block, size_t bytes) {
+#ifdef MADV_HUGEPAGE
+    madvise(block, bytes, MADV_HUGEPAGE);
+#else
+    (void)block;
+    (void)bytes;
+#endif
 }
 
 bool inputAvailable() {

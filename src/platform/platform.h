@@ -40,6 +40,10 @@ int processorCount();
 uint64_t physicalMemoryBytes();
 bool hasPopcnt();
 
+// Asks the system to back a large block with huge pages (fewer address-translation misses
+// when a table is probed at random). Only a hint: nothing changes when it is refused.
+void adviseHugePages(void* block, size_t bytes);
+
 // True when a read of standard input would not block: bytes are pending, or the input
 // has ended (so that the reader sees the end).
 bool inputAvailable();
