@@ -43,7 +43,7 @@ void makeMove(Position& pos, Move move) {
     const int type = moveType(move);
     const Bitboard fromBB = SquareBB[from], toBB = SquareBB[to];
 
-    ++pos.nodes;
+    countNode(pos);
     StateRecord* const prev = pos.state;
     StateRecord* const st = prev + 1;
     std::memcpy(static_cast<void*>(st), prev, 32);
@@ -246,7 +246,7 @@ void unmakeMoveAny(Position& pos, Move move) {
 }
 
 void makeNullMove(Position& pos) {
-    ++pos.nodes;
+    countNode(pos);
     StateRecord* const prev = pos.state;
     prev->materialFlagsSaved = prev->materialFlags;
     StateRecord* const st = prev + 1;
