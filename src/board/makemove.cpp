@@ -230,7 +230,8 @@ template void unmakeMove<White>(Position&, Move);
 template void unmakeMove<Black>(Position&, Move);
 
 void makeMoveAny(Position& pos, Move move) {
-    --pos.nodes;
+    // Moves made outside the node searches are not counted.
+    std::atomic_ref<uint64_t>(pos.nodes).store(pos.nodes - 1, std::memory_order_relaxed);
     if (pos.sideToMove == White)
         makeMove<White>(pos, move);
     else
