@@ -13,8 +13,8 @@ int processorCountOverride = 0;
 int workerStarts = 0;
 Lock workerLock;
 
-Slot (*const slots)[SlotsPerThread] = new Slot[MaxThreads][SlotsPerThread];
-SplitPoint* const splitPoints = new SplitPoint[MaxSplitPoints];
+Slot (*const slots)[SlotsPerThread] = new Slot[MaxThreads][SlotsPerThread]();
+SplitPoint* const splitPoints = new SplitPoint[MaxSplitPoints]();
 std::atomic<Slot*> threadPosition[MaxThreads];
 // Never destroyed: an idle worker may still wait on its event when the process exits.
 Event* const workerEvent = new Event[MaxThreads];
