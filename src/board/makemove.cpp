@@ -43,7 +43,7 @@ void makeMove(Position& pos, Move move) {
     const int type = moveType(move);
     const Bitboard fromBB = SquareBB[from], toBB = SquareBB[to];
 
-    ++pos.nodes;
+    countNode(pos);
     StateRecord* const prev = pos.state;
     StateRecord* const st = prev + 1;
     std::memcpy(static_cast<void*>(st), prev, 32);
@@ -230,7 +230,8 @@ template void unmakeMove<White>(Position&, Move);
 template void unmakeMove<Black>(Position&, Move);
 
 void makeMoveAny(Position& pos, Move move) {
-    --pos.nodes;
+    // Moves made outside the node searches are not counted.
+    std::atomic_ref<uint64_t>(pos.nodes).store(pos.nodes - 1, std::memory_order_relaxed);
     if (pos.sideToMove == White)
         makeMove<White>(pos, move);
     else
@@ -246,7 +247,7 @@ void unmakeMoveAny(Position& pos, Move move) {
 }
 
 void makeNullMove(Position& pos) {
-    ++pos.nodes;
+    countNode(pos);
     StateRecord* const prev = pos.state;
     prev->materialFlagsSaved = prev->materialFlags;
     StateRecord* const st = prev + 1;

@@ -80,6 +80,15 @@ inline void setAbort(Position& pos, bool on) {
     std::atomic_ref<uint8_t>(pos.abortFlag).store(on ? 1 : 0, std::memory_order_relaxed);
 }
 
+// The node counter has one writer, the thread searching the position; other threads sum it
+// without a lock.
+inline void countNode(Position& pos) {
+    std::atomic_ref<uint64_t>(pos.nodes).store(pos.nodes + 1, std::memory_order_relaxed);
+}
+inline uint64_t nodeCount(Position& pos) {
+    return std::atomic_ref<uint64_t>(pos.nodes).load(std::memory_order_relaxed);
+}
+
 // Material signature increment per piece code (phase in the low byte, the mixed-radix
 // material index above it).
 extern const uint32_t MaterialIncrement[16];

@@ -235,7 +235,7 @@ void runSearch(Position& root) {
     searching = 1;
     prepareSearch(root);
 
-    iterateAny(searchPosition);
+    iterateAny(mainSearchPosition());
     // A stop that came before the first move was searched still leaves a legal move to play.
     if (bestMove == 0 && RootMoves[0].move) bestMove = entryMove(RootMoves[0].move);
 
@@ -325,4 +325,5 @@ void haltSearch(int wait) {
         if (!active) break;
         sleepMs(1);
     }
+    releaseAllSlots();
 }

@@ -126,7 +126,7 @@ int PVsearch(Position& pos, int alpha, int beta, int depth, bool inCheck) {
     bool bestIsQuiet = false;
     bool splitTried = false;
     for (int i = 0;;) {
-        if (idleMask && !inCheck && depth >= tuning.SplitMinDepth && !splitTried && best != NoScore) {
+        if (anyThreadIdle() && !inCheck && depth >= tuning.SplitMinDepth && !splitTried && best != NoScore) {
             splitTried = true;
             int splitResult;
             const bool splitDone = split(pos, picker, depth, alpha, beta, SplitPV, splitResult);

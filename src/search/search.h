@@ -4,6 +4,9 @@
 // enters the quiescence search. Scores are from the side to move's point of view.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+
 #include "board/position.h"
 #include "board/types.h"
 
@@ -68,13 +71,45 @@ int quiescePVInCheck(Position& pos, int alpha, int beta, int q);
 
 // Parallel search: a node deep enough offers idle threads to share its remaining moves.
 struct MovePicker;
+struct Slot;
+struct SplitPoint;
 
 // Node kinds of a split point.
 enum SplitKind : int { SplitPV = 1, SplitCut = 2, SplitAll = 3 };
 
 // Bit i set: search thread i is idle and may join a split point.
-extern uint64_t idleMask;
+extern std::atomic<uint64_t> idleMask;
+inline bool anyThreadIdle() { return idleMask.load(std::memory_order_relaxed) != 0; }
+
+// Splits that took place since the process started.
+extern std::atomic<uint64_t> splitsDone;
 
 // Offers the node's remaining moves (taken from its picker) to idle threads. Returns true
-// when the split took place; the node's result is then in result.
+// when the split took place; the node's result is then in result. Only a slot's position
+// can split.
 bool split(Position& pos, MovePicker& picker, int depth, int alpha, int beta, SplitKind kind, int& result);
+
+// The loop of an idle thread: waits for a slot to search and searches it. A worker thread
+// (no owner) stays in it until it is told to end; the owner of a split point stays until
+// every participant of its split point has left, helping at other split points meanwhile.
+void idleLoop(int thread, Slot* owner);
+
+// The participant searches: take moves from the split point's picker until none is left or
+// a participant failed high.
+template <Side Us>
+void searchSplitPV(Slot& slot);
+template <Side Us>
+void searchSplitCut(Slot& slot);
+template <Side Us>
+void searchSplitAll(Slot& slot);
+
+// A participant failed high with the move: records the cutoff, stores it and stops every
+// other participant of the split point with everything they searched below it.
+void splitCutoff(SplitPoint& sp, Slot& slot, Move move);
+
+// The first split point not in use, or nullptr. The caller holds workerLock.
+SplitPoint* allocateSplitPoint();
+
+// A participant leaves the moves of its split point: it stores the node's result when it
+// is the last one and neither a cutoff nor an abort happened. The caller holds splitLock.
+void leaveSplitMoves(SplitPoint& sp, Slot& slot);

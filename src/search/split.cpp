@@ -1,7 +1,411 @@
-// The split offer of the node searches. No worker threads exist yet: no thread is ever
-// idle, and an offer never takes place.
+// Split points: a node deep enough that has searched a move hands its remaining moves to
+// idle threads. Each participant, the owner's thread included, searches in a slot of its own
+// thread with a copy of the node and takes the moves one by one from the node's picker. A
+// participant that fails high stops all others and everything they split below.
+#include <algorithm>
+#include <atomic>
+
+#include "board/makemove.h"
+#include "eval/evaluate.h"
+#include "hash/tt.h"
+#include "movegen/picker.h"
+#include "search/heuristics.h"
+#include "search/node.h"
 #include "search/search.h"
+#include "shell/params.h"
+#include "smp/threads.h"
 
-uint64_t idleMask = 0;
+std::atomic<uint64_t> idleMask{0};
+std::atomic<uint64_t> splitsDone{0};
 
-bool split(Position&, MovePicker&, int, int, int, SplitKind, int&) { return false; }
+// At most this many participants join one split point.
+constexpr int MaxSplitParticipants = 8;
+// The participants' reduced searches go no lower than this depth.
+constexpr int SplitMinReducedDepth = 8;
+
+// Fields that participants read outside the split point's lock.
+static int runningAlpha(SplitPoint& sp) {
+    return std::atomic_ref<int32_t>(sp.alpha).load(std::memory_order_relaxed);
+}
+static bool cutoffSeen(SplitPoint& sp) {
+    return std::atomic_ref<uint8_t>(sp.cutoff).load(std::memory_order_relaxed) != 0;
+}
+
+// A move without capture, promotion, castling or en passant.
+static bool plainQuiet(Move move, bool captures) { return !captures && moveType(move) == MoveNormal; }
+
+SplitPoint* allocateSplitPoint() {
+    for (int i = 0; i < MaxSplitPoints; ++i)
+        if (!splitPoints[i].inUse) return &splitPoints[i];
+    return nullptr;
+}
+
+bool split(Position& pos, MovePicker& picker, int depth, int alpha, int beta, SplitKind kind, int& result) {
+    Slot* const owner = slotOf(pos);
+    if (!owner) return false;
+    const int ownerThread = owner->threadIndex;
+
+    workerLock.enter();
+    bool anyIdle = false;
+    for (int t = 0; t < threadCount && !anyIdle; ++t) anyIdle = threadPosition[t].load() == nullptr;
+    if (abortRaised(pos) || !anyIdle) {
+        workerLock.leave();
+        return false;
+    }
+    // The owner's thread takes part like any idle thread.
+    threadPosition[ownerThread] = nullptr;
+    owner->splitWorkerCount = 0;
+
+    SplitPoint* const sp = allocateSplitPoint();
+    if (!sp) {
+        threadPosition[ownerThread] = owner;
+        workerLock.leave();
+        return false;
+    }
+    sp->splitLock.enter();
+    sp->alpha = alpha;
+    sp->beta = beta;
+    sp->depth = depth;
+    sp->nodeKind = kind;
+    sp->bestValue = kind == SplitPV ? alpha : beta - 1;
+    sp->cutoffMove = 0;
+    sp->alphaMove = 0;
+    sp->workerCount = 0;
+    sp->picker = &picker;
+    sp->cutoff = 0;
+    sp->inUse = 1;
+    sp->splitLock.leave();
+
+    Slot* assigned[MaxThreads];
+    int participants = 0;
+    for (int t = 0; t < MaxThreads; ++t) owner->splitWorkers[t] = nullptr;
+    for (int t = 0; t < threadCount && participants < MaxSplitParticipants; ++t) {
+        if (threadPosition[t].load() != nullptr) continue;
+        Slot* slot = nullptr;
+        for (Slot& candidate : slots[t]) {
+            if (!candidate.active) {
+                slot = &candidate;
+                break;
+            }
+        }
+        if (!slot) continue;
+        slot->active = 1;
+        setAbort(slot->position, false);
+        for (Slot*& w : slot->splitWorkers) w = nullptr;
+        copySearchPosition(slot->position, pos);
+        slot->threadIndex = uint8_t(t);
+        slot->master = owner;
+        slot->splitPoint = sp;
+        owner->splitWorkers[t] = slot;
+        ++owner->splitWorkerCount;
+        assigned[participants++] = slot;
+    }
+    if (participants == 0) {
+        threadPosition[ownerThread] = owner;
+        sp->splitLock.enter();
+        sp->inUse = 0;
+        sp->splitLock.leave();
+        workerLock.leave();
+        return false;
+    }
+    for (int k = 0; k < participants; ++k) {
+        const int t = assigned[k]->threadIndex;
+        threadPosition[t] = assigned[k];
+        if (t != ownerThread) workerEvent[t].signal();
+    }
+    ++splitsDone;
+    workerLock.leave();
+
+    // The owner searches in its own slot like any participant, then helps elsewhere until
+    // every participant has left.
+    idleLoop(ownerThread, owner);
+
+    workerLock.enter();
+    sp->splitLock.enter();
+    result = sp->bestValue;
+    sp->inUse = 0;
+    sp->splitLock.leave();
+    workerLock.leave();
+    return true;
+}
+
+// Raises the abort flag of the slot and of every slot working below it.
+static void abortSubtree(Slot& slot) {
+    slot.slotLock.enter();
+    setAbort(slot.position, true);
+    for (Slot* w : slot.splitWorkers)
+        if (w) abortSubtree(*w);
+    slot.slotLock.leave();
+}
+
+void splitCutoff(SplitPoint& sp, Slot& slot, Move move) {
+    Position& pos = slot.position;
+    sp.splitLock.enter();
+    if (sp.cutoff || abortRaised(pos)) {
+        sp.splitLock.leave();
+        return;
+    }
+    std::atomic_ref<uint8_t>(sp.cutoff).store(1, std::memory_order_relaxed);
+    sp.cutoffMove = move;
+    sp.bestValue = sp.beta;
+    const int depth = sp.depth, beta = sp.beta, kind = sp.nodeKind;
+    sp.splitLock.leave();
+
+    // The participant stands on the split node again: its board is the node's.
+    if (plainQuiet(move, pos.board[moveTo(move)] != NoPiece)) historyBonus(pos, move, depth);
+    const uint64_t key = pos.state->key;
+    const uint8_t generation = pos.state->ttGeneration;
+    if (kind == SplitCut)
+        storeLower(key, move, depth, beta, generation);
+    else
+        storeLowerFlags(key, move, depth, beta, 0, generation);
+
+    workerLock.enter();
+    Slot& master = *slot.master;
+    master.slotLock.enter();
+    if (!abortRaised(pos)) {
+        for (Slot* w : master.splitWorkers)
+            if (w && w != &slot) abortSubtree(*w);
+    }
+    master.slotLock.leave();
+    workerLock.leave();
+}
+
+void leaveSplitMoves(SplitPoint& sp, Slot& slot) {
+    --sp.workerCount;
+    if (sp.cutoff || sp.workerCount != 0 || abortRaised(slot.position)) return;
+    // The last participant: every move has been searched without a fail high.
+    Position& pos = slot.position;
+    const uint64_t key = pos.state->key;
+    const uint8_t generation = pos.state->ttGeneration;
+    if (sp.nodeKind == SplitCut) {
+        storeUpperFlags(key, sp.depth, sp.bestValue, 0, generation);
+    } else if (sp.nodeKind == SplitAll) {
+        storeUpper(key, sp.depth, sp.bestValue, generation);
+    } else if (sp.alphaMove == 0) {
+        storeUpperFlags(key, sp.depth, sp.bestValue, 0, generation);
+    } else {
+        const Move move = Move(sp.alphaMove);
+        storeExact(key, move, sp.depth, sp.bestValue, TTExact, generation);
+        const bool captures = pos.board[moveTo(move)] != NoPiece;
+        if (plainQuiet(move, captures)) historyBonus(pos, move, sp.depth);
+    }
+}
+
+// A zero-window child: the cut-node or all-node family above the shallow range, the shallow
+// family within it, quiescence below.
+template <Side Us, bool CutChild>
+static int zeroWindowChild(Position& pos, int beta, int depth, bool inCheck) {
+    if (depth > ShallowMaxDepth) {
+        if constexpr (CutChild)
+            return inCheck ? cutNodeSearchInCheck<Us>(pos, beta, depth) : cutNodeSearch<Us>(pos, beta, depth);
+        else
+            return inCheck ? allNodeSearchInCheck<Us>(pos, beta, depth) : allNodeSearch<Us>(pos, beta, depth);
+    }
+    if (depth > 1)
+        return inCheck ? shallowSearchInCheck<Us>(pos, beta, depth) : shallowSearch<Us>(pos, beta, depth);
+    return inCheck ? quiesceInCheck<Us>(pos, beta, 0) : quiesce<Us>(pos, beta, 0);
+}
+
+// One participant's loop over the split point's moves, for the node kind Kind.
+template <Side Us, SplitKind Kind>
+static void searchSplit(Slot& slot) {
+    constexpr Side Them = opposite(Us);
+    constexpr uint8_t OurPawn = pieceFor(Us, Pawn), TheirPawn = pieceFor(Them, Pawn);
+    // Arrival squares on which an unopposed pawn move of an all-node is searched a ply deeper.
+    constexpr Bitboard PawnTestSquares = Us == White ? 0xFFFFFF01FFFFFFFFull : 0x00000000FFFFFFFFull;
+
+    Position& pos = slot.position;
+    SplitPoint& sp = *slot.splitPoint;
+    MovePicker& picker = *sp.picker;
+    // Fixed while the split point is in use.
+    const int depth = sp.depth, beta = sp.beta;
+    const int eval = pos.state->evalScore;
+    const uint64_t key = pos.state->key;
+    const uint8_t generation = pos.state->ttGeneration;
+
+    for (;;) {
+        sp.splitLock.enter();
+        if (sp.cutoff) {
+            sp.splitLock.leave();
+            return;
+        }
+        const MoveEntry entry = nextMove<Us>(pos, picker);
+        if (!entry) {
+            picker.stage = StageExhausted;
+            sp.splitLock.leave();
+            return;
+        }
+        const bool quietStage = picker.stage == StageQuiets;
+        const int moveCount = picker.cursor;
+        const Move remembered = Move(picker.spare);
+        const int alpha = sp.alpha;
+        sp.splitLock.leave();
+
+        const Move move = entryMove(entry);
+        if (Kind == SplitCut && move == remembered) continue;  // searched before the split
+        const Square to = moveTo(move);
+        const bool unopposedPawn = Kind == SplitAll && pos.board[moveFrom(move)] == OurPawn &&
+                                   (PawnTestSquares & SquareBB[to]) &&
+                                   !(PassedPawnSpan[Us][to] & pos.pieces[TheirPawn]);
+
+        makeMove<Us>(pos, move);
+        if constexpr (Kind == SplitPV)
+            evaluate(pos, EvalFullLow, EvalFullHigh, move);
+        else
+            evaluate(pos, beta - tuning.NodeLazyMargin, beta + tuning.NodeLazyMargin, move);
+        if (leftKingAttacked<Us>(pos)) {
+            unmakeMove<Us>(pos, move);
+            continue;
+        }
+        const bool check = givesCheck<Us>(pos);
+        const bool captures = pos.state->capturedPiece != 0;
+
+        int v;
+        if constexpr (Kind == SplitPV) {
+            const int newDepth = check || captures ? depth - 1 : depth - 2;
+            v = -zeroWindowChild<Them, false>(pos, -alpha, newDepth, check);
+            if (v > alpha && !cutoffSeen(sp) && !abortRaised(pos)) {
+                v = -PVsearch<Them>(pos, -beta, -alpha, newDepth, check);
+                // An aborted search returns a meaningless 0: it neither raises alpha nor is stored.
+                if (v > alpha && !abortRaised(pos)) {
+                    sp.splitLock.enter();
+                    if (!sp.cutoff && v > sp.alpha) {
+                        std::atomic_ref<int32_t>(sp.alpha).store(v, std::memory_order_relaxed);
+                        sp.bestValue = v;
+                        sp.alphaMove = move;
+                    }
+                    sp.splitLock.leave();
+                    storeLowerFlags(key, move, depth, v, 0, generation);
+                }
+            }
+        } else if constexpr (Kind == SplitCut) {
+            if (check) {
+                v = -zeroWindowChild<Them, false>(pos, 1 - beta, depth - 1, true);
+            } else if (quietStage) {
+                const int r = floorLog2(unsigned(moveCount + 2));
+                v = -zeroWindowChild<Them, false>(pos, 1 - beta,
+                                                  std::max(depth - 2 - r, SplitMinReducedDepth), false);
+                if (v >= beta) v = -zeroWindowChild<Them, false>(pos, 1 - beta, depth - 2, false);
+            } else {
+                v = -zeroWindowChild<Them, false>(pos, 1 - beta, depth - 2, false);
+            }
+        } else {
+            if (check) {
+                v = -zeroWindowChild<Them, true>(pos, 1 - beta, depth - 1, true);
+            } else if (unopposedPawn) {
+                v = -zeroWindowChild<Them, true>(pos, 1 - beta, depth - 1, false);
+            } else if (quietStage) {
+                const int r = floorLog2(unsigned(moveCount + 5));
+                v = -zeroWindowChild<Them, true>(pos, 1 - beta, std::max(depth - 4 - r, SplitMinReducedDepth),
+                                                 false);
+                if (v >= beta) v = -zeroWindowChild<Them, true>(pos, 1 - beta, depth - 2, false);
+            } else {
+                v = -zeroWindowChild<Them, true>(pos, 1 - beta, depth - 2, false);
+            }
+        }
+        unmakeMove<Us>(pos, move);
+        if (abortRaised(pos)) return;
+
+        if (v >= beta) {
+            splitCutoff(sp, slot, move);
+            return;
+        }
+        if (plainQuiet(move, captures) && eval > runningAlpha(sp) - tuning.HistoryPenaltyMargin)
+            historyPenalty(pos, move, depth);
+    }
+}
+
+template <Side Us>
+void searchSplitPV(Slot& slot) {
+    searchSplit<Us, SplitPV>(slot);
+}
+template <Side Us>
+void searchSplitCut(Slot& slot) {
+    searchSplit<Us, SplitCut>(slot);
+}
+template <Side Us>
+void searchSplitAll(Slot& slot) {
+    searchSplit<Us, SplitAll>(slot);
+}
+
+template void searchSplitPV<White>(Slot&);
+template void searchSplitPV<Black>(Slot&);
+template void searchSplitCut<White>(Slot&);
+template void searchSplitCut<Black>(Slot&);
+template void searchSplitAll<White>(Slot&);
+template void searchSplitAll<Black>(Slot&);
+
+// Runs the participant search of the split point's kind for the side to move.
+static void searchAssignedSlot(Slot& slot) {
+    const bool white = slot.position.sideToMove == White;
+    switch (slot.splitPoint->nodeKind) {
+        case SplitPV:
+            white ? searchSplitPV<White>(slot) : searchSplitPV<Black>(slot);
+            break;
+        case SplitCut:
+            white ? searchSplitCut<White>(slot) : searchSplitCut<Black>(slot);
+            break;
+        default:
+            white ? searchSplitAll<White>(slot) : searchSplitAll<Black>(slot);
+            break;
+    }
+}
+
+void idleLoop(int thread, Slot* owner) {
+    const uint64_t bit = uint64_t(1) << thread;
+    for (;;) {
+        workerLock.enter();
+        idleMask |= bit;
+        workerLock.leave();
+
+        while (threadPosition[thread].load() == nullptr) {
+            if (owner && owner->splitWorkerCount.load() == 0) break;
+            if (!exitRequest[thread]) workerEvent[thread].wait();
+            if (exitRequest[thread]) {
+                workerLock.enter();
+                idleMask &= ~bit;
+                workerLock.leave();
+                return;
+            }
+        }
+
+        workerLock.enter();
+        idleMask &= ~bit;
+        Slot* const slot = threadPosition[thread].load();
+        if (!slot) {
+            if (owner && owner->splitWorkerCount.load() == 0) {
+                threadPosition[thread] = owner;
+                workerLock.leave();
+                return;
+            }
+            workerLock.leave();
+            continue;
+        }
+        workerLock.leave();
+
+        SplitPoint& sp = *slot->splitPoint;
+        sp.splitLock.enter();
+        ++sp.workerCount;
+        sp.splitLock.leave();
+        searchAssignedSlot(*slot);
+        sp.splitLock.enter();
+        leaveSplitMoves(sp, *slot);
+        sp.splitLock.leave();
+
+        workerLock.enter();
+        sp.splitLock.enter();
+        const Move nodeBest = sp.bestValue >= sp.beta ? Move(sp.cutoffMove) : NoMove;
+        sp.splitLock.leave();
+        Slot& master = *slot->master;
+        master.slotLock.enter();
+        // The split node leaves its refutation where a node leaves its best move.
+        bestMoveSlot(master.position) = nodeBest;
+        if (--master.splitWorkerCount == 0) workerEvent[master.threadIndex].signal();
+        master.splitWorkers[thread] = nullptr;
+        master.slotLock.leave();
+        threadPosition[thread] = nullptr;
+        slot->active = 0;
+        workerLock.leave();
+    }
+}

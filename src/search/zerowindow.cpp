@@ -239,7 +239,7 @@ static int zeroWindowMoves(Position& pos, int beta, int depth, Move excluded, Mo
 
     for (;;) {
         if constexpr (Cut || All) {
-            if (idleMask && (Cut || tuning.AllNodeSplit) && depth >= tuning.SplitMinDepth && !splitTried &&
+            if (anyThreadIdle() && (Cut || tuning.AllNodeSplit) && depth >= tuning.SplitMinDepth && !splitTried &&
                 picker.stage >= StageGenerateCaptures && picker.stage <= StageQuiets && i >= 1) {
                 splitTried = true;
                 int splitResult;

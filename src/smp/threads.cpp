@@ -1,19 +1,29 @@
 #include "smp/threads.h"
 
-#include <cstdlib>
 #include <cstring>
 
-#include "board/position.h"
 #include "search/driver.h"
+#include "search/search.h"
 #include "shell/flags.h"
 #include "shell/params.h"
 
 int threadCount = 1;
+int processorsFound = 1;
+int processorCountOverride = 0;
 int workerStarts = 0;
 Lock workerLock;
-Position searchPosition;
 
-static int runningThreads = 0;
+Slot (*const slots)[SlotsPerThread] = new Slot[MaxThreads][SlotsPerThread]();
+SplitPoint* const splitPoints = new SplitPoint[MaxSplitPoints]();
+std::atomic<Slot*> threadPosition[MaxThreads];
+// Never destroyed: an idle worker may still wait on its event when the process exits.
+Event* const workerEvent = new Event[MaxThreads];
+Flag exitRequest[MaxThreads];
+std::atomic<int> startedCount{0};
+int runningThreads = 0;
+
+// Set by a worker thread as the last thing it does.
+static Flag workerExited[MaxThreads];
 
 // The poll thread: wakes every millisecond during a search to check the limits, print
 // the periodic info line and execute pending input.
@@ -47,12 +57,49 @@ static void pollThreadBody(int) {
     }
 }
 
+// A worker thread: reports that it runs, then waits for work until it is told to end.
+static void workerThreadBody(int index) {
+    workerLock.enter();
+    ++startedCount;
+    workerLock.leave();
+    idleLoop(index, nullptr);
+    workerExited[index] = 1;
+}
+
+Slot* slotOf(Position& pos) {
+    const auto address = reinterpret_cast<uintptr_t>(&pos);
+    const auto first = reinterpret_cast<uintptr_t>(&slots[0][0].position);
+    const auto last = reinterpret_cast<uintptr_t>(&slots[MaxThreads - 1][SlotsPerThread - 1].position);
+    if (address < first || address > last || (address - first) % sizeof(Slot) != 0) return nullptr;
+    return &slots[0][0] + (address - first) / sizeof(Slot);
+}
+
 void createWorkerRecords() {
-    initPosition(searchPosition);
+    for (int t = 0; t < MaxThreads; ++t) {
+        for (int s = 0; s < SlotsPerThread; ++s) {
+            Slot& slot = slots[t][s];
+            initPosition(slot.position);
+            slot.threadIndex = uint8_t(t);
+            slot.slotIndex = uint8_t(s);
+            slot.active = 0;
+            slot.splitWorkerCount = 0;
+            slot.master = nullptr;
+            slot.splitPoint = nullptr;
+            for (Slot*& w : slot.splitWorkers) w = nullptr;
+        }
+        threadPosition[t] = nullptr;
+    }
+    for (int i = 0; i < MaxSplitPoints; ++i) splitPoints[i].inUse = 0;
 }
 
 void stopWorkers() {
-    if (runningThreads == 0) return;
+    for (int i = 1; i < runningThreads; ++i) {
+        exitRequest[i] = 1;
+        workerEvent[i].signal();
+        while (!workerExited[i]) sleepMs(1);
+        workerExited[i] = 0;
+        exitRequest[i] = 0;
+    }
     pollExitRequest = 1;
     pollExited = 0;
     pollEvent.signal();
@@ -62,7 +109,10 @@ void stopWorkers() {
 }
 
 int startWorkers(int) {
-    int n = processorCount();
+    int processors = processorCountOverride ? processorCountOverride : processorCount();
+    if (processors < 1) processors = 1;
+    processorsFound = processors;
+    int n = processors;
     if (n > MaxThreads) n = MaxThreads;
     if (n > optionThreads) n = optionThreads;
     if (n < 1) n = 1;
@@ -71,38 +121,78 @@ int startWorkers(int) {
     if (runningThreads != 0) stopWorkers();
     pollExitRequest = 0;
     stopSearch = 0;
+    idleMask = 0;
+    threadCount = n;
+    for (int t = 0; t < n; ++t) {
+        for (Slot& slot : slots[t]) {
+            slot.active = 0;
+            slot.position.nodes = 0;
+        }
+    }
+    for (int i = 0; i < MaxSplitPoints; ++i) splitPoints[i].inUse = 0;
+    for (int t = 0; t < n; ++t) {
+        threadPosition[t] = nullptr;
+        exitRequest[t] = 0;
+    }
+
     pollStarted = 0;
     startThread(pollThreadBody, 0);
-    while (!pollStarted) sleepMs(1);
-    threadCount = n;
+    startedCount = 1;
+    for (int t = 1; t < n; ++t) {
+        workerExited[t] = 0;
+        startThread(workerThreadBody, t);
+    }
+    while (startedCount != n || !pollStarted) sleepMs(1);
     runningThreads = n;
     ++workerStarts;
     sleepMs(1);
     return n;
 }
 
+void copySearchPosition(Position& to, const Position& from) {
+    std::memcpy(to.board, from.board, sizeof to.board);
+    std::memcpy(to.pieces, from.pieces, sizeof to.pieces);
+    std::memcpy(to.pinnerOfBlack, from.pinnerOfBlack, sizeof to.pinnerOfBlack);
+    std::memcpy(to.pinnerOfWhite, from.pinnerOfWhite, sizeof to.pinnerOfWhite);
+    to.sideToMove = from.sideToMove;
+    to.whiteKingSquare = from.whiteKingSquare;
+    to.blackKingSquare = from.blackKingSquare;
+    to.ply = from.ply;
+    to.stateBase[0] = from.state[-1];
+    to.stateBase[1] = from.state[0];
+    to.state = to.stateBase + 1;
+    const uint64_t keys = from.historyLength < KeyHistorySize ? from.historyLength + 1 : KeyHistorySize;
+    std::memcpy(to.keyHistory, from.keyHistory, keys * sizeof(uint64_t));
+    to.historyLength = from.historyLength;
+}
+
 void prepareSearch(Position& root) {
-    Position& p = searchPosition;
-    memcpy(p.board, root.board, sizeof p.board);
-    memcpy(p.pieces, root.pieces, sizeof p.pieces);
-    memcpy(p.pinnerOfBlack, root.pinnerOfBlack, sizeof p.pinnerOfBlack);
-    memcpy(p.pinnerOfWhite, root.pinnerOfWhite, sizeof p.pinnerOfWhite);
-    p.sideToMove = root.sideToMove;
-    p.whiteKingSquare = root.whiteKingSquare;
-    p.blackKingSquare = root.blackKingSquare;
-    p.ply = root.ply;
-    p.stateBase[0] = root.stateBase[0];
-    p.stateBase[1] = root.stateBase[1];
-    p.state = p.stateBase + 1;
-    memcpy(p.keyHistory, root.keyHistory, sizeof p.keyHistory);
-    p.historyLength = root.historyLength;
+    Slot& main = slots[0][0];
+    main.active = 1;
+    setAbort(main.position, false);
+    copySearchPosition(main.position, root);
+    main.splitWorkerCount = 0;
+    main.master = nullptr;
+    main.splitPoint = nullptr;
+    for (Slot*& w : main.splitWorkers) w = nullptr;
 
     stopSearch = 0;
-    p.nodes = 0;
-    setAbort(p, false);
+    for (int t = 0; t < threadCount; ++t) {
+        for (Slot& slot : slots[t]) {
+            slot.active = 0;
+            setAbort(slot.position, false);
+            slot.position.nodes = 0;
+        }
+    }
+    main.active = 1;
+    for (int i = 0; i < MaxSplitPoints; ++i) splitPoints[i].inUse = 0;
+
+    for (int t = 0; t < MaxThreads; ++t) threadPosition[t] = nullptr;
+    threadPosition[0] = &main;
 
     timerActive = 1;
     pollEvent.signal();
+    for (int spin = 0; spin < 10000; ++spin) std::atomic_signal_fence(std::memory_order_seq_cst);
     // The poll thread may still be waiting for the previous search to be marked idle.
     searchIdle = 1;
     while (!timerAwake) {
@@ -112,6 +202,25 @@ void prepareSearch(Position& root) {
     searchIdle = 0;
 }
 
-void abortAllSearches() { setAbort(searchPosition, true); }
+void abortAllSearches() {
+    for (int t = 0; t < MaxThreads; ++t) {
+        if (t > 0 && t < runningThreads) workerEvent[t].signal();
+        for (Slot& slot : slots[t]) setAbort(slot.position, true);
+    }
+}
 
-uint64_t totalNodes() { return searchPosition.nodes; }
+void releaseAllSlots() {
+    workerLock.enter();
+    for (int t = 0; t < MaxThreads; ++t)
+        for (Slot& slot : slots[t]) slot.active = 0;
+    for (int i = 0; i < MaxSplitPoints; ++i) splitPoints[i].inUse = 0;
+    workerLock.leave();
+}
+
+uint64_t totalNodes() {
+    uint64_t nodes = 0;
+    const int threads = runningThreads > 0 ? runningThreads : 1;
+    for (int t = 0; t < threads; ++t)
+        for (Slot& slot : slots[t]) nodes += nodeCount(slot.position);
+    return nodes;
+}

@@ -1,42 +1,117 @@
-// Search threads and the poll thread.
+// Search threads, their slots, the split points and the poll thread.
+//
+// Thread 0 is the main thread (it also runs the command loop); threads 1 to n-1 are
+// worker threads that sleep in the idle loop until a split point gives them a slot. Every
+// thread owns 8 slots, each a complete position with its own state stack: a slot is what
+// a thread searches at one split point, and thread 0's first slot is where the main
+// search runs.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
+#include "board/position.h"
 #include "platform/platform.h"
+#include "shell/flags.h"
 
-struct Position;
+struct MovePicker;
+struct SplitPoint;
 
 constexpr int MaxThreads = 12;
+constexpr int SlotsPerThread = 8;
+constexpr int MaxSplitPoints = 16;
+
+struct Slot {
+    Position position;  // its abortFlag is the slot's: leave this search at once
+    uint8_t threadIndex;
+    uint8_t slotIndex;
+    uint8_t active;  // in use (assigned under workerLock)
+    Lock slotLock;   // guards splitWorkers and the abort flags of those slots
+    // Slots still working on the split point this slot owns (written under workerLock).
+    std::atomic<int32_t> splitWorkerCount;
+    Slot* master;                    // the slot whose split point this slot helps
+    Slot* splitWorkers[MaxThreads];  // by thread index: the slots working for this slot's split point
+    SplitPoint* splitPoint;          // the split point this slot helps
+};
+
+// A node whose remaining moves are shared by several threads. Every field and every use of
+// the picker are guarded by splitLock.
+struct SplitPoint {
+    int32_t alpha;  // raised by PV-kind participants; the node's beta for the zero-window kinds
+    int32_t beta;
+    int32_t depth;      // remaining depth of the node
+    int32_t nodeKind;   // SplitKind: 1 PV, 2 cut, 3 all
+    int32_t bestValue;  // alpha (PV) or beta - 1 (zero window) at the start; beta after a cutoff
+    int32_t cutoffMove;
+    int32_t alphaMove;    // PV kind: the move that raised bestValue, 0 = none
+    int32_t workerCount;  // participants searching a move here now
+    MovePicker* picker;   // the owner node's picker, shared by all participants
+    uint8_t cutoff;       // a participant failed high
+    uint8_t inUse;
+    Lock splitLock;
+};
 
 // Number of search threads in use: the smallest of the processor count, 12 and the
 // "Threads" option.
 extern int threadCount;
+// Processors of the machine (at least 1), as found by the last start of the threads.
+extern int processorsFound;
+// Tests only: taken as the processor count when not 0.
+extern int processorCountOverride;
 
-// Guards thread assignment and the end of a search (timerActive).
+// Guards threadPosition, idleMask, slot assignment, split-point allocation and timerActive.
 extern Lock workerLock;
 
-// The position the main thread searches on; set up from the root position by prepareSearch.
-extern Position searchPosition;
+// The slots of every thread, and the split points. Created once, never freed: detached
+// threads may still use them while the process exits.
+extern Slot (*const slots)[SlotsPerThread];
+extern SplitPoint* const splitPoints;
 
-// Creates the thread records once at start-up.
+// Per thread: the slot it must search now, or nullptr when it is idle (an owner waiting
+// for its split point counts as idle).
+extern std::atomic<Slot*> threadPosition[MaxThreads];
+// Per thread: the auto-reset event it sleeps on.
+extern Event* const workerEvent;
+// Per thread: ends the worker thread when it is idle.
+extern Flag exitRequest[MaxThreads];
+// Worker threads that have started (thread 0 counts as started); guarded by workerLock.
+extern std::atomic<int> startedCount;
+// Number of threads started by the last start (0 before the first).
+extern int runningThreads;
+
+// The position the main search runs on: thread 0's first slot.
+inline Position& mainSearchPosition() { return slots[0][0].position; }
+
+// The slot a position belongs to, or nullptr for a position that is no slot.
+Slot* slotOf(Position& pos);
+
+// Gives a slot's position the node of another position: the board, the record before the
+// current one and the current one (the copy's second record becomes current), the key
+// history.
+void copySearchPosition(Position& to, const Position& from);
+
+// Creates the thread records once at start-up: the slots with their state stacks, the
+// worker events and the split-point locks.
 void createWorkerRecords();
 
-// (Re)starts the search threads and the poll thread for the "Threads" option; returns
-// the number of search threads.
+// (Re)starts the worker threads and the poll thread for the "Threads" option; returns the
+// number of search threads.
 int startWorkers(int unused);
 
-// Ends the poll thread (and the workers).
+// Ends the worker threads and the poll thread.
 void stopWorkers();
 
-// Start of a search: copies the root position into the main thread's search position,
-// resets node counters and flags, and wakes the poll thread.
+// Start of a search: copies the root position into thread 0's first slot, resets all node
+// counters, abort and in-use flags, and wakes the poll thread.
 void prepareSearch(Position& root);
 
-// Raises the abort flag of every search position.
+// Wakes every worker and raises the abort flag of every slot.
 void abortAllSearches();
 
-// Sum of the node counters of all search positions.
+// After a stop: no slot is active, no split point is in use.
+void releaseAllSlots();
+
+// Sum of the node counters of all slots of the running threads.
 uint64_t totalNodes();
 
 // Number of times the threads were (re)started since the process began.
