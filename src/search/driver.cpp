@@ -22,7 +22,7 @@
 #include "shell/params.h"
 #include "smp/threads.h"
 
-Move bestMove = 0;
+std::atomic<Move> bestMove{0};
 int bestScore = 0;
 int bestDepth = 0;
 

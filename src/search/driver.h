@@ -1,6 +1,7 @@
 // The search driver: turns one "go" into one search, checks its limits and reports.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "board/types.h"
@@ -30,6 +31,6 @@ void printBestMove(Position& root);
 void haltSearch(int wait);
 
 // The result of the running search, read by the time control and the reports.
-extern Move bestMove;
+extern std::atomic<Move> bestMove;  // also read by the poll thread
 extern int bestScore;
 extern int bestDepth;  // half plies
