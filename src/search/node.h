@@ -6,9 +6,11 @@
 #include <cstdint>
 
 #include "board/bitboard.h"
+#include "board/makemove.h"
 #include "board/position.h"
 #include "board/types.h"
 #include "board/zobrist.h"
+#include "eval/evaluate.h"
 #include "hash/tt.h"
 #include "movegen/attacks.h"
 #include "movegen/gaintable.h"
@@ -91,6 +93,17 @@ inline bool attacksEnemyPawn(const Position& pos) {
 template <Side Us>
 inline bool leftKingAttacked(const Position& pos) {
     return (attacksOf<opposite(Us)>(*pos.state) & SquareBB[kingSquare(pos, Us)]) != 0;
+}
+
+// Makes a move of Us and evaluates the child within (low, high). Returns false, with the
+// move taken back, when it left the mover's king attacked.
+template <Side Us>
+inline bool makeLegalMove(Position& pos, Move move, int low, int high) {
+    makeMove<Us>(pos, move);
+    evaluate(pos, low, high, move);
+    if (!leftKingAttacked<Us>(pos)) return true;
+    unmakeMove<Us>(pos, move);
+    return false;
 }
 
 // After a move of Us: the enemy king is in check.

@@ -163,10 +163,7 @@ int PVsearch(Position& pos, int alpha, int beta, int depth, bool inCheck) {
         const bool passedPush = mover == OurPawn && (FourthRankOn & SquareBB[to]) &&
                                 !(PassedPawnSpan[Us][to] & pos.pieces[TheirPawn]);
 
-        makeMove<Us>(pos, move);
-        evaluate(pos, EvalFullLow, EvalFullHigh, move);
-        if (leftKingAttacked<Us>(pos)) {
-            unmakeMove<Us>(pos, move);
+        if (!makeLegalMove<Us>(pos, move, EvalFullLow, EvalFullHigh)) {
             continue;
         }
         const StateRecord& child = *pos.state;

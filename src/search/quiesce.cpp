@@ -86,15 +86,9 @@ static MoveEntry selectLargest(MoveEntry* list, int cursor) {
 template <Side Us, bool PV>
 static bool searchCapture(Position& pos, Move move, int alpha, int beta, int q, int& value) {
     constexpr Side Them = opposite(Us);
-    makeMove<Us>(pos, move);
-    if constexpr (PV)
-        evaluate(pos, EvalFullLow, EvalFullHigh, move);
-    else
-        evaluate(pos, beta - tuning.ShallowLazyMargin, beta + tuning.ShallowLazyMargin, move);
-    if (leftKingAttacked<Us>(pos)) {
-        unmakeMove<Us>(pos, move);
-        return false;
-    }
+    const int low = PV ? EvalFullLow : beta - tuning.ShallowLazyMargin;
+    const int high = PV ? EvalFullHigh : beta + tuning.ShallowLazyMargin;
+    if (!makeLegalMove<Us>(pos, move, low, high)) return false;
     if (evalHashShortcut(pos, 1))
         value = -pos.state->evalScore;
     else if (givesCheck<Us>(pos))

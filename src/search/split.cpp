@@ -249,15 +249,9 @@ static void searchSplit(Slot& slot) {
                                    (PawnTestSquares & SquareBB[to]) &&
                                    !(PassedPawnSpan[Us][to] & pos.pieces[TheirPawn]);
 
-        makeMove<Us>(pos, move);
-        if constexpr (Kind == SplitPV)
-            evaluate(pos, EvalFullLow, EvalFullHigh, move);
-        else
-            evaluate(pos, beta - tuning.NodeLazyMargin, beta + tuning.NodeLazyMargin, move);
-        if (leftKingAttacked<Us>(pos)) {
-            unmakeMove<Us>(pos, move);
-            continue;
-        }
+        const int low = Kind == SplitPV ? EvalFullLow : beta - tuning.NodeLazyMargin;
+        const int high = Kind == SplitPV ? EvalFullHigh : beta + tuning.NodeLazyMargin;
+        if (!makeLegalMove<Us>(pos, move, low, high)) continue;
         const bool check = givesCheck<Us>(pos);
         const bool captures = pos.state->capturedPiece != 0;
 

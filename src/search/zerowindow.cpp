@@ -239,8 +239,9 @@ static int zeroWindowMoves(Position& pos, int beta, int depth, Move excluded, Mo
 
     for (;;) {
         if constexpr (Cut || All) {
-            if (anyThreadIdle() && (Cut || tuning.AllNodeSplit) && depth >= tuning.SplitMinDepth && !splitTried &&
-                picker.stage >= StageGenerateCaptures && picker.stage <= StageQuiets && i >= 1) {
+            if (anyThreadIdle() && (Cut || tuning.AllNodeSplit) && depth >= tuning.SplitMinDepth &&
+                !splitTried && picker.stage >= StageGenerateCaptures && picker.stage <= StageQuiets &&
+                i >= 1) {
                 splitTried = true;
                 int splitResult;
                 const bool splitDone =
@@ -307,13 +308,8 @@ static int zeroWindowMoves(Position& pos, int beta, int depth, Move excluded, Mo
             }
         }
 
-        makeMove<Us>(pos, move);
         const int lazyMargin = Shallow ? tuning.ShallowLazyMargin : tuning.NodeLazyMargin;
-        evaluate(pos, beta - lazyMargin, beta + lazyMargin, move);
-        if (leftKingAttacked<Us>(pos)) {
-            unmakeMove<Us>(pos, move);
-            continue;
-        }
+        if (!makeLegalMove<Us>(pos, move, beta - lazyMargin, beta + lazyMargin)) continue;
         const bool check = givesCheck<Us>(pos);
         if (Shallow && check && picker.stage == StageGainMoves) {  // the checks came before
             unmakeMove<Us>(pos, move);
@@ -449,13 +445,8 @@ static int zeroWindowEvasions(Position& pos, int beta, int depth, Move excluded,
             }
         }
 
-        makeMove<Us>(pos, move);
         const int lazyMargin = Shallow ? tuning.ShallowLazyMargin : tuning.NodeLazyMargin;
-        evaluate(pos, beta - lazyMargin, beta + lazyMargin, move);
-        if (leftKingAttacked<Us>(pos)) {
-            unmakeMove<Us>(pos, move);
-            continue;
-        }
+        if (!makeLegalMove<Us>(pos, move, beta - lazyMargin, beta + lazyMargin)) continue;
         anyLegal = true;
         const bool check = givesCheck<Us>(pos);
         const int extension = All && move == hashMove ? singular : 0;
