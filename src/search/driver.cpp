@@ -222,13 +222,13 @@ void runSearch(Position& root) {
 
     // The root record becomes the second record of the stack; the records above start clean.
     root.stateBase[1] = *root.state;
-    memset(static_cast<void*>(root.stateBase + 2), 0, 254 * sizeof(StateRecord));
+    memset(static_cast<void*>(root.stateBase + 2), 0, (SearchStackRecords - 2) * sizeof(StateRecord));
     memset(static_cast<void*>(root.stateBase), 0, sizeof(StateRecord));
     root.state = root.stateBase + 1;
     root.ply = 0;
 
     const uint8_t generation = nextGeneration();
-    for (int i = 0; i < 256; ++i) root.stateBase[i].ttGeneration = generation;
+    for (int i = 0; i < SearchStackRecords; ++i) root.stateBase[i].ttGeneration = generation;
 
     previousIterationScore = -MateValue;
     firstMoveStable = 0;
