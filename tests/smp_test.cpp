@@ -129,7 +129,6 @@ void startThreads(int threads) {
 
 // A search to the depth in plies, on empty tables.
 Outcome searchFen(const char* fen, int depth) {
-    clearSearchTables();
     newGame(rootPosition);
     char command[160];
     snprintf(command, sizeof command, "fen %s", fen);
