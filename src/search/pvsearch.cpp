@@ -123,7 +123,7 @@ int PVsearch(Position& pos, int alpha, int beta, int depth, bool inCheck) {
     bool bestIsQuiet = false;
     bool splitTried = false;
     for (int i = 0;;) {
-        if (anyThreadIdle() && !inCheck && depth >= tuning.SplitMinDepth && !splitTried && best != NoScore) {
+        if (depth >= tuning.SplitMinDepth && !splitTried && best != NoScore && !inCheck && anyThreadIdle()) {
             splitTried = true;
             int splitResult;
             const bool splitDone =

@@ -16,8 +16,10 @@
 #include "shell/params.h"
 #include "smp/threads.h"
 
-std::atomic<uint64_t> idleMask{0};
-std::atomic<uint64_t> splitsDone{0};
+// Each on a cache line of its own: every deep node reads the idle mask, and a split that
+// counts itself must not make the others miss it.
+alignas(64) std::atomic<uint64_t> idleMask{0};
+alignas(64) std::atomic<uint64_t> splitsDone{0};
 
 // At most this many participants join one split point.
 constexpr int MaxSplitParticipants = 8;
