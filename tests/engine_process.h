@@ -8,6 +8,20 @@
 #include <string>
 #include <vector>
 
+// Bounds on how soon the engine answers are multiplied by this: the sanitizer build runs
+// several times slower.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int SlowBuildFactor = 4;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr int SlowBuildFactor = 4;
+#else
+constexpr int SlowBuildFactor = 1;
+#endif
+#else
+constexpr int SlowBuildFactor = 1;
+#endif
+
 struct EngineProcess {
     pid_t pid = -1;
     int toEngine = -1;    // write end of the engine's standard input
