@@ -52,10 +52,6 @@ struct Report {
         return kind + " " + wordAfter(info, kind);
     }
     int cp() const { return std::atoi(wordAfter(info, "cp").c_str()); }
-    std::string pv() const {
-        const size_t at = info.find(" pv ");
-        return at == std::string::npos ? "" : info.substr(at + 4);
-    }
 };
 
 Report reportOf(const std::string& output) {
@@ -148,42 +144,33 @@ protected:
 // Black is a queen down and can only hold by playing Nf6-g8 back into a position of the
 // game. Under a clock one earlier occurrence is a draw; without a clock only a position
 // that already occurred twice is. The first record of a FEN never counts, so the line
-// starts with a king move.
-TEST_F(CommandPath, RepetitionOfAGamePositionDependsOnTheClock) {
+// starts with a king move. Later Black is lost again, but after 98 plies of the FEN and one
+// reversible move every reply reaches the hundredth ply: a draw with or without a clock.
+TEST_F(CommandPath, DrawsByTheGameHistory) {
     const std::string once = "fen 6n1/4k3/8/8/8/8/8/3QK1N1 b - - 0 1 moves e7e8 g1f3 g8f6 f3g1";
     const std::string twice = once + " f6g8 g1f3 g8f6 f3g1";
-
-    Report r = search(once, "go wtime 500 btime 500");
-    EXPECT_EQ(r.best, "f6g8");
-    EXPECT_EQ(r.score(), "cp 0") << r.info;
-
-    run({"ucinewgame"});
-    r = search(once, "go depth 6");
-    EXPECT_NE(r.best, "f6g8");
-    EXPECT_LT(r.cp(), -500) << r.info;
-
-    run({"ucinewgame"});
-    r = search(twice, "go depth 6");
-    EXPECT_EQ(r.best, "f6g8");
-    EXPECT_EQ(r.score(), "cp 0") << r.info;
-}
-
-// Black is lost, but after 98 plies of the FEN and one reversible move every reply of
-// Black's reaches the hundredth ply: a draw with or without a clock.
-TEST_F(CommandPath, FiftyMoveCounterOfThePositionDraws) {
-    const std::string lost = "fen 4k1n1/8/8/8/8/8/P7/3QK1N1 w - - %d 80 moves g1f3";
-    auto withCounter = [&](int plies) {
-        std::string text = lost;
-        text.replace(text.find("%d"), 2, std::to_string(plies));
-        return text;
+    const struct {
+        std::string position, go;
+        bool draw;
+    } cases[] = {
+        {once, "go wtime 500 btime 500", true},
+        {once, "go depth 6", false},
+        {twice, "go depth 6", true},
+        {"fen 4k1n1/8/8/8/8/8/P7/3QK1N1 w - - 98 80 moves g1f3", "go wtime 500 btime 500", true},
+        {"fen 4k1n1/8/8/8/8/8/P7/3QK1N1 w - - 98 80 moves g1f3", "go depth 5", true},
+        {"fen 4k1n1/8/8/8/8/8/P7/3QK1N1 w - - 0 80 moves g1f3", "go depth 5", false},
     };
-    for (const char* go : {"go wtime 500 btime 500", "go depth 5"}) {
+    for (const auto& c : cases) {
         run({"ucinewgame"});
-        Report r = search(withCounter(98), go);
-        EXPECT_EQ(r.score(), "cp 0") << go << ": " << r.info;
-        run({"ucinewgame"});
-        r = search(withCounter(0), go);
-        EXPECT_LT(r.cp(), -500) << go << ": " << r.info;
+        const Report r = search(c.position, c.go);
+        if (c.draw) {
+            EXPECT_EQ(r.score(), "cp 0") << c.position << ", " << c.go << ": " << r.info;
+        } else {
+            EXPECT_LT(r.cp(), -500) << c.position << ", " << c.go << ": " << r.info;
+        }
+        if (c.position == once || c.position == twice) {
+            EXPECT_EQ(r.best == "f6g8", c.draw) << r.best;
+        }
     }
 }
 
@@ -202,7 +189,7 @@ TEST_F(CommandPath, HashOptionClearsWhatTheLastSearchLeft) {
 // "Threads" restarts the search threads: a worker thread per search thread after the
 // first, and workers take part in the next search. The processor count caps it.
 TEST_F(CommandPath, ThreadsOptionChangesTheRunningSearchThreads) {
-    const int alone = processThreads();  // this thread, the poll thread and one search thread
+    const int alone = threadsSettleAt(2);  // this thread (the one search thread) and the poll thread
     processorCountOverride = 4;
     const std::string position = std::string("fen ") + Middlegame;
     for (int threads : {3, 1, 12, 2}) {
@@ -225,14 +212,11 @@ TEST_F(CommandPath, ThreadsOptionChangesTheRunningSearchThreads) {
 // with more moves, and the last report lists the lines best first.
 TEST_F(CommandPath, MultiPVBeyondTheLegalMovesReportsEveryMoveOnce) {
     run({"setoption name MultiPV value 10"});
-    std::set<std::string> deepest;  // the lines of the last iteration, each with its own move
-    for (const std::string& line : linesOf(run({"position startpos", "go depth 4"})))
-        if (wordAfter(line, "depth") == "4")
-            deepest.insert(wordAfter(line, "multipv") + " " + wordAfter(line, "pv"));
-    std::set<std::string> indexes, moves;
-    for (const std::string& entry : deepest) {
-        indexes.insert(entry.substr(0, entry.find(' ')));
-        moves.insert(entry.substr(entry.find(' ') + 1));
+    std::set<std::string> indexes, moves;  // of the lines of the last iteration
+    for (const std::string& line : linesOf(run({"position startpos", "go depth 4"}))) {
+        if (wordAfter(line, "depth") != "4") continue;
+        indexes.insert(wordAfter(line, "multipv"));
+        moves.insert(wordAfter(line, "pv"));
     }
     EXPECT_EQ(indexes.size(), 10u);
     EXPECT_GE(moves.size(), 10u);
@@ -241,50 +225,63 @@ TEST_F(CommandPath, MultiPVBeyondTheLegalMovesReportsEveryMoveOnce) {
     const auto lines = linesOf(run({"position fen k7/8/8/8/8/6pp/6PP/7K w - - 0 1", "go depth 5"}));
     ASSERT_GE(lines.size(), 4u);
     ASSERT_TRUE(startsWith(lines.back(), "bestmove "));
-    for (const std::string& line : lines) {
-        if (!startsWith(line, "info multipv ")) continue;
-        const int index = std::atoi(wordAfter(line, "multipv").c_str());
-        EXPECT_TRUE(index >= 1 && index <= 3) << line;
-    }
-    std::set<std::string> firstMoves;
-    int previousScore = 100000;
-    for (size_t i = lines.size() - 4; i + 1 < lines.size(); ++i) {
-        const std::string& line = lines[i];
-        EXPECT_TRUE(startsWith(line, "info multipv " + std::to_string(i - (lines.size() - 4) + 1) + " "))
+    for (const std::string& line : lines)
+        EXPECT_TRUE(startsWith(line, "bestmove ") || std::atoi(wordAfter(line, "multipv").c_str()) <= 3)
             << line;
+    moves.clear();
+    int previousScore = 100000;
+    for (int i = 1; i <= 3; ++i) {
+        const std::string& line = lines[lines.size() - 5 + i];
+        EXPECT_TRUE(startsWith(line, "info multipv " + std::to_string(i) + " ")) << line;
         EXPECT_EQ(wordAfter(line, "depth"), "5") << line;
-        firstMoves.insert(wordAfter(line, "pv"));
-        const int score = std::atoi(wordAfter(line, "cp").c_str());
-        EXPECT_LE(score, previousScore) << line;
-        previousScore = score;
+        moves.insert(wordAfter(line, "pv"));
+        EXPECT_LE(std::atoi(wordAfter(line, "cp").c_str()), previousScore) << line;
+        previousScore = std::atoi(wordAfter(line, "cp").c_str());
     }
-    EXPECT_EQ(firstMoves, (std::set<std::string>{"h1g1", "g2h3", "h2g3"}));
+    EXPECT_EQ(moves, (std::set<std::string>{"h1g1", "g2h3", "h2g3"}));
 }
 
-// Promotion letters through the move list, and as the engine writes them: a knight
-// promotion that mates (for either side) and a queen promotion that mates.
-TEST_F(CommandPath, PromotionMovesInPositionBestmoveAndPv) {
-    struct Made {
-        const char* command;
-        Square to;
+// Move words of the position command: promotions by their letter; no castling on a side
+// whose rook was captured on its corner; no en-passant capture that uncovers the own king
+// along a rank (the rook on h5 sees a5 once both pawns are gone) or a diagonal (the bishop
+// on g7 pins e5 to c3). The control cases play the same words without the obstacle.
+TEST_F(CommandPath, MoveWordsOfThePositionCommand) {
+    const std::string pawnOnA7 = "fen 4k3/P7/8/8/8/8/8/4K3 w - - 0 1 moves ";
+    const std::string corners = "fen r3k2r/6b1/8/8/8/8/6B1/R3K2R w KQkq - 0 1 moves g2a8 ";
+    const struct {
+        std::string position;
+        Square square;
         uint8_t piece;
+        Side toMove;  // afterwards: tells whether the last word was made
+    } cases[] = {
+        {pawnOnA7 + "a7a8n", A8, WhiteKnight, Black},
+        {pawnOnA7 + "a7a8b", A8, WhiteLightBishop, Black},
+        {pawnOnA7 + "a7a8r", A8, WhiteRook, Black},
+        {pawnOnA7 + "a7a8q", A8, WhiteQueen, Black},
+        {pawnOnA7 + "a7a8", A7, WhitePawn, White},  // a promotion needs its letter
+        {pawnOnA7 + "a7a8Q", A7, WhitePawn, White},
+        {"fen r3k3/1P6/8/8/8/8/8/4K3 w - - 0 1 moves b7a8q", A8, WhiteQueen, Black},
+        {"fen 4k3/8/8/8/8/8/p7/4K3 b - - 0 1 moves a2a1n", A1, BlackKnight, White},
+        {"fen 4k3/8/8/8/8/8/p7/4K3 b - - 0 1 moves a2a1b", A1, BlackDarkBishop, White},
+        {corners + "e8c8", E8, BlackKing, Black},
+        {corners + "e8g8", G8, BlackKing, White},
+        {corners + "g7a1 e1c1", E1, WhiteKing, White},
+        {corners + "g7a1 e1g1", G1, WhiteKing, Black},
+        {"fen 6k1/4p3/8/K2P3r/8/8/8/8 b - - 0 1 moves e7e5 d5e6", E5, BlackPawn, White},
+        {"fen 6k1/4p3/8/K2P4/7r/8/8/8 b - - 0 1 moves e7e5 d5e6", E6, WhitePawn, Black},
+        {"fen 7k/3p2b1/8/4P3/8/2K5/8/8 b - - 0 1 moves d7d5 e5d6", D5, BlackPawn, White},
+        {"fen 7k/3p4/8/4P3/8/2K5/8/6b1 b - - 0 1 moves d7d5 e5d6", D6, WhitePawn, Black},
     };
-    const Made made[] = {
-        {"fen 4k3/P7/8/8/8/8/8/4K3 w - - 0 1 moves a7a8n", A8, WhiteKnight},
-        {"fen 4k3/P7/8/8/8/8/8/4K3 w - - 0 1 moves a7a8r", A8, WhiteRook},
-        {"fen r3k3/1P6/8/8/8/8/8/4K3 w - - 0 1 moves b7a8q", A8, WhiteQueen},
-        {"fen 4k3/8/8/8/8/8/p7/4K3 b - - 0 1 moves a2a1n", A1, BlackKnight},
-        {"fen 4k3/8/8/8/8/8/p7/4K3 b - - 0 1 moves a2a1b", A1, BlackDarkBishop},
-    };
-    for (const Made& m : made) {
-        run({std::string("position ") + m.command});
-        EXPECT_EQ(rootPosition.board[m.to], m.piece) << m.command;
-        EXPECT_EQ(rootPosition.board[A2] | rootPosition.board[A7] | rootPosition.board[B7], 0) << m.command;
+    for (const auto& c : cases) {
+        run({"position " + c.position});
+        EXPECT_EQ(rootPosition.board[c.square], c.piece) << c.position;
+        EXPECT_EQ(rootPosition.sideToMove, c.toMove) << c.position;
     }
-    // A capital letter names no promotion: the word is skipped.
-    run({"position fen 4k3/P7/8/8/8/8/8/4K3 w - - 0 1 moves a7a8Q"});
-    EXPECT_EQ(rootPosition.board[A7], WhitePawn);
+}
 
+// Promotions as the engine writes them in "bestmove" and "pv": a knight promotion that mates
+// (for either side) and a queen promotion that mates.
+TEST_F(CommandPath, PromotionsInBestmoveAndPv) {
     const std::pair<const char*, const char*> mates[] = {
         {"fen 6nb/5Ppk/6pp/8/8/8/8/K7 w - - 0 1", "f7f8n"},
         {"fen k7/8/8/8/8/6PP/5pPK/6NB b - - 0 1", "f2f1n"},
@@ -294,44 +291,8 @@ TEST_F(CommandPath, PromotionMovesInPositionBestmoveAndPv) {
         const Report r = search(position, "go depth 3");
         EXPECT_EQ(r.best, move) << position;
         EXPECT_EQ(r.score(), "mate 1") << r.info;
-        EXPECT_EQ(r.pv(), move) << r.info;
+        EXPECT_EQ(r.info.substr(r.info.find(" pv ") + 4), move) << r.info;
     }
-}
-
-// A rook captured on its corner takes that side's castling right with it; an en-passant
-// capture that would uncover the own king, along a rank or a diagonal, is refused.
-TEST_F(CommandPath, MoveListRefusesCastlingWithoutItsRookAndPinnedEnPassant) {
-    const std::string corners = "position fen r3k2r/6b1/8/8/8/8/6B1/R3K2R w KQkq - 0 1 moves g2a8";
-    run({corners + " e8c8"});
-    EXPECT_EQ(rootPosition.board[E8], BlackKing);
-    EXPECT_EQ(rootPosition.sideToMove, Black);
-    EXPECT_EQ(rootPosition.state->castling, 1 | 2 | 4);
-    run({corners + " e8g8"});
-    EXPECT_EQ(rootPosition.board[G8], BlackKing);
-    EXPECT_EQ(rootPosition.board[F8], BlackRook);
-    run({corners + " g7a1 e1c1"});
-    EXPECT_EQ(rootPosition.board[E1], WhiteKing);
-    EXPECT_EQ(rootPosition.sideToMove, White);
-    EXPECT_EQ(rootPosition.state->castling, 1 | 4);
-    run({corners + " g7a1 e1g1"});
-    EXPECT_EQ(rootPosition.board[G1], WhiteKing);
-
-    // Along the fifth rank the rook on h5 would see the king on a5 once both pawns are gone.
-    run({"position fen 6k1/4p3/8/K2P3r/8/8/8/8 b - - 0 1 moves e7e5 d5e6"});
-    EXPECT_EQ(rootPosition.board[D5], WhitePawn);
-    EXPECT_EQ(rootPosition.board[E5], BlackPawn);
-    EXPECT_EQ(rootPosition.sideToMove, White);
-    run({"position fen 6k1/4p3/8/K2P4/7r/8/8/8 b - - 0 1 moves e7e5 d5e6"});
-    EXPECT_EQ(rootPosition.board[E6], WhitePawn);
-    EXPECT_EQ(rootPosition.board[E5], 0);
-    // The pawn on e5 is pinned by the bishop on g7 to the king on c3.
-    run({"position fen 7k/3p2b1/8/4P3/8/2K5/8/8 b - - 0 1 moves d7d5 e5d6"});
-    EXPECT_EQ(rootPosition.board[E5], WhitePawn);
-    EXPECT_EQ(rootPosition.board[D5], BlackPawn);
-    EXPECT_EQ(rootPosition.sideToMove, White);
-    run({"position fen 7k/3p4/8/4P3/8/2K5/8/6b1 b - - 0 1 moves d7d5 e5d6"});
-    EXPECT_EQ(rootPosition.board[D6], WhitePawn);
-    EXPECT_EQ(rootPosition.board[D5], 0);
 }
 
 // "perft" and "eval" work on the root as the position command left it, moves included.

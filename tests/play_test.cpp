@@ -13,28 +13,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-long long msSince(Clock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
-
-bool startsWith(const std::string& line, const std::string& prefix) { return line.rfind(prefix, 0) == 0; }
-
-// A started engine with a small table, past the banner.
-struct Engine : EngineProcess {
-    Engine() {
-        skipBanner();
-        send("setoption name Hash value 16");
-        send("isready");
-        waitFor("readyok");
-    }
-};
-
-int countBestmoves(const std::vector<std::string>& lines) {
-    int n = 0;
-    for (const auto& l : lines) n += startsWith(l, "bestmove");
-    return n;
-}
+using Engine = StartedEngine;
 
 const char* const Middlegame = "r1bq1rk1/pp2ppbp/2np1np1/8/3NP3/2N1BP2/PPPQ2PP/R3KB1R w KQ - 0 1";
 

@@ -4,9 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
-#include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "engine_process.h"
@@ -15,18 +13,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-long long msSince(Clock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
-
-bool startsWith(const std::string& line, const std::string& prefix) { return line.rfind(prefix, 0) == 0; }
-
-int countBestmoves(const std::vector<std::string>& lines) {
-    int n = 0;
-    for (const auto& l : lines) n += startsWith(l, "bestmove");
-    return n;
-}
 
 // The move of a "bestmove" line.
 std::string moveOf(const std::string& bestmoveLine) {
@@ -41,15 +27,8 @@ long long reportedMs(const std::vector<std::string>& lines) {
     return ms;
 }
 
-// A started engine with a small table, past the banner.
-struct Engine : EngineProcess {
-    explicit Engine(bool ponder = false) {
-        skipBanner();
-        send("setoption name Hash value 16");
-        if (ponder) send("setoption name Ponder value true");
-        send("isready");
-        waitFor("readyok");
-    }
+struct Engine : StartedEngine {
+    using StartedEngine::StartedEngine;
     // Sends the position and the go line; returns the "bestmove" line (empty after the
     // timeout) and keeps what came before it in lines.
     std::string search(const std::string& position, const std::string& go, int timeoutMs,
@@ -79,30 +58,27 @@ const char* const Middlegame = "fen r1bq1rk1/pp2ppbp/2np1np1/8/3NP3/2N1BP2/PPPQ2
 
 }  // namespace
 
-// 60 s on the clock: hard limit 14990 ms, allocation 2400 ms, easy-move limit 360 ms. The
-// queen capture is found at once and stays best, so a completed iteration past the easy
-// limit ends the search, long before the hard limit.
-TEST(TimingProcess, SoftLimitsEndAClockSearchLongBeforeTheHardLimit) {
-    Engine engine;
-    std::vector<std::string> lines;
-    long long wall = 0;
-    const std::string best = engine.search(QueenHangs, "go wtime 60000 btime 60000", 20000, lines, &wall);
-    ASSERT_FALSE(best.empty());
-    EXPECT_EQ(moveOf(best), "d2d5");
-    EXPECT_GE(reportedMs(lines), 360);
-    EXPECT_LT(wall, 7000);
-}
-
 // Only the clock, increment and moves-to-go of the side to move count; the other side's
-// values are large enough to stand out if they were used.
-TEST(TimingProcess, TheClockOfTheSideToMoveDecides) {
+// values are large enough to stand out if they were used. The Ponder option is on, so the
+// easy-move limit is 33 per cent of the allocation.
+TEST(TimingProcess, ClockLimitsOfTheSideToMove) {
     Engine engine(true);
     std::vector<std::string> lines;
+    // 60 s: hard limit 14990 ms, allocation 2400 ms, easy limit 792 ms. The queen capture is
+    // found at once and stays best, so a completed iteration past the easy limit ends the
+    // search, long before the hard limit.
+    long long wall = 0;
+    std::string best = engine.search(QueenHangs, "go wtime 60000 btime 60000", 20000, lines, &wall);
+    ASSERT_FALSE(best.empty());
+    EXPECT_EQ(moveOf(best), "d2d5");
+    EXPECT_GE(reportedMs(lines), 792);
+    EXPECT_LT(wall, 7000);
+
     // Black: hard limit 990 ms; the increment lifts the allocation from 160 ms to 990 ms,
-    // and with the Ponder option on the easy limit to 326 ms.
+    // and the easy limit to 326 ms.
     const std::string black = "startpos moves e2e4";
-    std::string best = engine.search(black, "go wtime 600000 winc 600000 btime 4000 binc 830",
-                                     4000 * SlowBuildFactor, lines);
+    best = engine.search(black, "go wtime 600000 winc 600000 btime 4000 binc 830", 4000 * SlowBuildFactor,
+                         lines);
     ASSERT_FALSE(best.empty());
     EXPECT_GE(reportedMs(lines), 326);
     EXPECT_TRUE(isLegalAfter(black, moveOf(best))) << best;
@@ -114,7 +90,6 @@ TEST(TimingProcess, TheClockOfTheSideToMoveDecides) {
     EXPECT_GE(reportedMs(lines), 133);
 
     // A move time is a hard limit of its own.
-    long long wall = 0;
     best = engine.search("startpos", "go movetime 300", 4000 * SlowBuildFactor, lines, &wall);
     ASSERT_FALSE(best.empty());
     EXPECT_GE(wall, 250);
