@@ -149,11 +149,14 @@ protected:
 TEST_F(CommandPath, DrawsByTheGameHistory) {
     const std::string once = "fen 6n1/4k3/8/8/8/8/8/3QK1N1 b - - 0 1 moves e7e8 g1f3 g8f6 f3g1";
     const std::string twice = once + " f6g8 g1f3 g8f6 f3g1";
+    // The position the FEN sets up counts like any other position of the game.
+    const std::string toTheSetUp = "fen 4k1n1/8/8/8/8/8/8/3QK1N1 w - - 0 1 moves g1f3 g8f6 f3g1";
     const struct {
         std::string position, go;
         bool draw;
     } cases[] = {
         {once, "go wtime 500 btime 500", true},
+        {toTheSetUp, "go wtime 500 btime 500", true},
         {once, "go depth 6", false},
         {twice, "go depth 6", true},
         {"fen 4k1n1/8/8/8/8/8/P7/3QK1N1 w - - 98 80 moves g1f3", "go wtime 500 btime 500", true},
@@ -168,7 +171,7 @@ TEST_F(CommandPath, DrawsByTheGameHistory) {
         } else {
             EXPECT_LT(r.cp(), -500) << c.position << ", " << c.go << ": " << r.info;
         }
-        if (c.position == once || c.position == twice) {
+        if (c.position == once || c.position == twice || c.position == toTheSetUp) {
             EXPECT_EQ(r.best == "f6g8", c.draw) << r.best;
         }
     }
