@@ -7,19 +7,22 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "board/relaxed.h"
 #include "board/types.h"
 #include "hash/pvhash.h"
 
+// Every thread reads and writes the entries without a lock, so each field is a relaxed
+// atomic: a probe may see fields of two different writes, and checks what it uses.
 struct TTEntry {
-    uint32_t check;      // upper half of the Zobrist key
-    uint8_t flags;       // TTFlag bits
-    uint8_t generation;  // table generation of the last write or use
-    uint8_t upperDepth;  // 0 = no upper bound
-    uint8_t lowerDepth;  // 0 = no lower bound
-    int16_t lowerScore;
-    int16_t upperScore;
-    uint16_t move;        // best or refutation move, 15 bits; 0 = none
-    uint8_t reserved[2];  // never written by the stores
+    Relaxed<uint32_t> check;      // upper half of the Zobrist key
+    Relaxed<uint8_t> flags;       // TTFlag bits
+    Relaxed<uint8_t> generation;  // table generation of the last write or use
+    Relaxed<uint8_t> upperDepth;  // 0 = no upper bound
+    Relaxed<uint8_t> lowerDepth;  // 0 = no lower bound
+    Relaxed<int16_t> lowerScore;
+    Relaxed<int16_t> upperScore;
+    Relaxed<uint16_t> move;        // best or refutation move, 15 bits; 0 = none
+    Relaxed<uint8_t> reserved[2];  // never written by the stores
 };
 
 static_assert(sizeof(TTEntry) == 16, "a transposition entry is 16 bytes");
