@@ -14,8 +14,9 @@ cmake -S . -B build-sanitize -G Ninja -DORVO_SANITIZE=ON
 cmake --build build-sanitize -j "$jobs"
 ctest --test-dir build-sanitize --output-on-failure -j "$jobs" -E 'Slow'
 
-# ThreadSanitizer: the suites that start search threads in the test process or drive the
-# engine binary (itself built with ThreadSanitizer). The engine leaves through _exit, so
+# ThreadSanitizer: the suites that start threads in the test process (search threads, or
+# threads sharing the hash tables) or drive the engine binary (itself built with
+# ThreadSanitizer). The engine leaves through _exit, so
 # its exit code does not tell of a report: every report is written to a file, and any file
 # fails the run. A test that times the engine's start-up against a wall-clock limit is
 # left out; the sanitizer makes every start several times slower.
@@ -35,7 +36,7 @@ TSAN_OPTIONS="halt_on_error=1 exitcode=66 second_deadlock_stack=1 log_path=$repo
     -E 'ClosedInputExitsWithinOneSecond' || status=$?
 if [ -n "$(ls -A "$reports")" ]; then
     cat "$reports"/*
-    echo "ThreadSanitizer reported the races above" >&2
+    echo "ThreadSanitizer reported the problems above" >&2
     exit 1
 fi
 exit "$status"
