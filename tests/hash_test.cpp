@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "hash/evalhash.h"
 #include "hash/pawnhash.h"
@@ -9,7 +13,9 @@
 #include "hash/sizing.h"
 #include "hash/tablememory.h"
 #include "hash/tt.h"
+#include "movegen/history.h"
 #include "platform/platform.h"
+#include "search/heuristics.h"
 #include "shell/params.h"
 
 namespace {
@@ -526,6 +532,93 @@ TEST_F(HashTest, EvaluationHashRoundTripsSignedScores) {
     EXPECT_FALSE(probeEvalHash(key ^ (uint64_t(1) << 20), score));
     EXPECT_EQ(score, 77);
     EXPECT_FALSE(probeEvalHash(0x1111222233334444ull, score));  // never stored
+}
+
+// ---------------------------------------------------------------- threads
+
+// The tables as the search threads use them: no locks.
+class SharedTables : public HashTest {};
+
+// Four threads store every kind of result into the same two clusters and probe them, and
+// bump one history counter, all at once. Entries may mix fields of different writers, but
+// every field keeps a value that some writer gave it (and the thread sanitizer sees every
+// access as atomic).
+TEST_F(SharedTables, StoresAndProbesFromSeveralThreadsAtOnce) {
+    constexpr int Threads = 4;
+    const uint32_t lows[2] = {0x40, 0x80};
+    Position pos{};
+    pos.board[E2] = WhitePawn;
+    const Move pawnMove = encodeMove(E2, E4);
+    historyOf(pos, pawnMove) = HistoryStartValue;
+
+    auto work = [&](int t) {
+        const Move move = Move(0x0100 + t);
+        const int score = 100 + t;
+        long seen = 0;
+        for (int i = 0; i < 20000; ++i) {
+            const uint64_t key = keyOf(0x1000 + t, lows[i & 1]);
+            const int depth = 2 + i % 30;
+            switch (i % 5) {
+                case 0:
+                    storeLower(key, move, depth, score, 1);
+                    break;
+                case 1:
+                    storeUpper(key, depth, -score, 1);
+                    break;
+                case 2:
+                    storeLowerFlags(key, move, depth, score, TTPVLower, 1);
+                    break;
+                case 3:
+                    storeUpperFlags(key, depth, -score, TTPVUpper, 1);
+                    break;
+                default:
+                    storeExact(key, move, depth, score, TTExact, 1);
+                    break;
+            }
+            TTEntry* cluster = ttCluster(key);
+            for (int k = 0; k < 4; ++k) {
+                TTEntry& e = cluster[k];
+                if (e.check != ttCheck(key)) continue;
+                seen += e.move + e.lowerScore + e.upperScore + e.lowerDepth;
+                if (e.flags & TTExact) e.generation = 1;
+            }
+            seen += probePV(key);
+            if (i % 3)
+                historyBonus(pos, pawnMove, depth);
+            else
+                historyPenalty(pos, pawnMove, depth);
+        }
+        return seen;
+    };
+    std::atomic<long> seen{0};
+    std::vector<std::thread> threads;
+    for (int t = 1; t < Threads; ++t) threads.emplace_back([&, t] { seen += work(t); });
+    seen += work(0);
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_GT(seen, 0);  // the probes found entries of their own keys
+
+    auto written = [](int value, int low, int high) { return value == 0 || (value >= low && value <= high); };
+    for (uint32_t low : lows) {
+        const TTEntry* cluster = ttCluster(keyOf(0, low));
+        const PVEntry* pvEntries = pvCluster(keyOf(0, low));
+        for (int k = 0; k < 4; ++k) {
+            const TTEntry& e = cluster[k];
+            if (e.check >= 0x1000 && e.check < 0x1000 + Threads) {
+                EXPECT_TRUE(written(e.move, 0x0100, 0x0100 + Threads - 1)) << std::hex << e.move;
+                EXPECT_TRUE(written(e.lowerScore, 100, 100 + Threads - 1)) << e.lowerScore;
+                EXPECT_TRUE(written(std::abs(e.upperScore), 100, 100 + Threads - 1)) << e.upperScore;
+                EXPECT_TRUE(written(e.lowerDepth, 2, 31) && written(e.upperDepth, 2, 31));
+            } else {
+                EXPECT_EQ(e.check, 0u);  // cleared, or emptied by an exact store
+            }
+            const PVEntry& pv = pvEntries[k];
+            if (pv.key == 0) continue;
+            EXPECT_EQ(uint32_t(pv.key), low);
+            EXPECT_TRUE(written(pv.move, 0x0100, 0x0100 + Threads - 1)) << std::hex << pv.move;
+            EXPECT_TRUE(written(pv.score, 100, 100 + Threads - 1)) << pv.score;
+        }
+    }
+    EXPECT_LE(historyOf(pos, pawnMove), HistoryMax);
 }
 
 }  // namespace

@@ -15,7 +15,9 @@
 TEST(ShellProcess, BannerComesBeforeAnyCommand) {
     EngineProcess engine;
     EXPECT_EQ(engine.readLine(), "Orvo 3.0 w32");
-    EXPECT_EQ(engine.readLine(), "");
+    // The empty line comes once the tables are allocated and cleared, which takes a
+    // sanitizer build seconds: as long as skipBanner allows.
+    EXPECT_EQ(engine.readLine(10000), "");
     engine.send("quit");
     EXPECT_EQ(engine.waitExit(), 0);
 }

@@ -104,9 +104,9 @@ void recordGain(Position& pos, Move move) {
     int gain = parent->positionalScore - st.positionalScore;
     if (Us == Black) gain = -gain;
     gain = std::clamp(gain, -32767, 32767);
-    std::atomic_ref<int16_t> slot(PositionalGainTable[pos.board[moveTo(move)]][move & 0xFFF]);
-    const int old = slot.load(std::memory_order_relaxed);
-    slot.store(int16_t(gain >= old ? gain : old - 1), std::memory_order_relaxed);
+    Relaxed<int16_t>& slot = PositionalGainTable[pos.board[moveTo(move)]][move & 0xFFF];
+    const int old = slot;
+    slot = int16_t(gain >= old ? gain : old - 1);
 }
 
 // ---------------------------------------------------------------------------------------

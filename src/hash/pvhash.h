@@ -5,14 +5,16 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "board/relaxed.h"
 #include "board/types.h"
 
+// Shared by all threads without a lock, like the transposition entries.
 struct PVEntry {
-    uint64_t key;        // full Zobrist key
-    int32_t score;       // exact score of the PV node
-    uint16_t move;       // best move, 15 bits
-    uint8_t depth;       // half plies
-    uint8_t generation;  // table generation of the write
+    Relaxed<uint64_t> key;        // full Zobrist key
+    Relaxed<int32_t> score;       // exact score of the PV node
+    Relaxed<uint16_t> move;       // best move, 15 bits
+    Relaxed<uint8_t> depth;       // half plies
+    Relaxed<uint8_t> generation;  // table generation of the write
 };
 
 static_assert(sizeof(PVEntry) == 16, "a PV entry is 16 bytes");

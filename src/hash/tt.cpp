@@ -1,6 +1,7 @@
 #include "hash/tt.h"
 
 #include <bit>
+#include <cstring>
 
 #include "hash/tablememory.h"
 #include "platform/platform.h"
@@ -30,7 +31,9 @@ void clearHashPart(int part) {
     const uint64_t begin = hashEntryCount / uint64_t(clearParts) * uint64_t(part);
     const uint64_t end =
         part == clearParts - 1 ? hashEntryCount : hashEntryCount / uint64_t(clearParts) * uint64_t(part + 1);
-    for (uint64_t i = begin; i < end; ++i) HashTable[i] = empty;
+    // No search runs now: whole entries are copied, not field by field.
+    for (uint64_t i = begin; i < end; ++i)
+        std::memcpy(static_cast<void*>(HashTable + i), &empty, sizeof empty);
 }
 
 }  // namespace

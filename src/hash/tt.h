@@ -7,19 +7,22 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "board/relaxed.h"
 #include "board/types.h"
 #include "hash/pvhash.h"
 
+// Every thread reads and writes the entries without a lock, so each field is a relaxed
+// atomic: a probe may see fields of two different writes, and checks what it uses.
 struct TTEntry {
-    uint32_t check;      // upper half of the Zobrist key
-    uint8_t flags;       // TTFlag bits
-    uint8_t generation;  // table generation of the last write or use
-    uint8_t upperDepth;  // 0 = no upper bound
-    uint8_t lowerDepth;  // 0 = no lower bound
-    int16_t lowerScore;
-    int16_t upperScore;
-    uint16_t move;        // best or refutation move, 15 bits; 0 = none
-    uint8_t reserved[2];  // never written by the stores
+    Relaxed<uint32_t> check;      // upper half of the Zobrist key
+    Relaxed<uint8_t> flags;       // TTFlag bits
+    Relaxed<uint8_t> generation;  // table generation of the last write or use
+    Relaxed<uint8_t> upperDepth;  // 0 = no upper bound
+    Relaxed<uint8_t> lowerDepth;  // 0 = no lower bound
+    Relaxed<int16_t> lowerScore;
+    Relaxed<int16_t> upperScore;
+    Relaxed<uint16_t> move;        // best or refutation move, 15 bits; 0 = none
+    Relaxed<uint8_t> reserved[2];  // never written by the stores
 };
 
 static_assert(sizeof(TTEntry) == 16, "a transposition entry is 16 bytes");
@@ -52,16 +55,22 @@ inline TTEntry* ttCluster(uint64_t key) { return HashTable + (uint32_t(key) & ha
 
 inline void prefetchTT(uint64_t key) { __builtin_prefetch(ttCluster(key)); }
 
+// The compiler rates an atomic access as dearer than a plain one when it decides what to
+// inline and which loops to unroll. The stores of every node are therefore always inlined
+// and their cluster loops unrolled, which gives them the code they had with plain fields.
+
 // Older entries go first, and among entries of the same age the shallowest.
-inline int ttReplaceValue(const TTEntry& e, uint8_t generation) {
-    const int depth = e.upperDepth > e.lowerDepth ? e.upperDepth : e.lowerDepth;
+[[gnu::always_inline]] inline int ttReplaceValue(const TTEntry& e, uint8_t generation) {
+    const int upper = e.upperDepth, lower = e.lowerDepth;
+    const int depth = upper > lower ? upper : lower;
     return (uint8_t(generation - e.generation) << 8) + 255 - depth;
 }
 
 // The entry of the cluster to give way; the first one wins ties.
-inline TTEntry* ttVictim(TTEntry* cluster, uint8_t generation) {
+[[gnu::always_inline]] inline TTEntry* ttVictim(TTEntry* cluster, uint8_t generation) {
     TTEntry* victim = cluster;
     int best = ttReplaceValue(cluster[0], generation);
+#pragma GCC unroll 4
     for (int i = 1; i < 4; ++i) {
         const int value = ttReplaceValue(cluster[i], generation);
         if (value > best) {
@@ -72,8 +81,8 @@ inline TTEntry* ttVictim(TTEntry* cluster, uint8_t generation) {
     return victim;
 }
 
-inline void ttWriteLower(TTEntry& e, uint32_t check, Move move, uint8_t depth, int score, uint8_t generation,
-                         uint8_t flags) {
+[[gnu::always_inline]] inline void ttWriteLower(TTEntry& e, uint32_t check, Move move, uint8_t depth,
+                                                int score, uint8_t generation, uint8_t flags) {
     e.check = check;
     e.flags = flags;
     e.generation = generation;
@@ -84,8 +93,8 @@ inline void ttWriteLower(TTEntry& e, uint32_t check, Move move, uint8_t depth, i
     e.move = move & 0x7FFF;
 }
 
-inline void ttWriteUpper(TTEntry& e, uint32_t check, uint8_t depth, int score, uint8_t generation,
-                         uint8_t flags) {
+[[gnu::always_inline]] inline void ttWriteUpper(TTEntry& e, uint32_t check, uint8_t depth, int score,
+                                                uint8_t generation, uint8_t flags) {
     e.check = check;
     e.flags = flags;
     e.generation = generation;
@@ -98,10 +107,12 @@ inline void ttWriteUpper(TTEntry& e, uint32_t check, uint8_t depth, int score, u
 
 // Fail-high of the cut-node family. Updates a lower half of the same position that is
 // empty or was itself written here, unless it is deeper.
-inline void storeLower(uint64_t key, Move move, int depth, int score, uint8_t generation) {
+[[gnu::always_inline]] inline void storeLower(uint64_t key, Move move, int depth, int score,
+                                              uint8_t generation) {
     const uint32_t check = ttCheck(key);
     const uint8_t d = depthByte(depth);
     TTEntry* cluster = ttCluster(key);
+#pragma GCC unroll 4
     for (int i = 0; i < 4; ++i) {
         TTEntry& e = cluster[i];
         if (e.check == check && (e.lowerDepth == 0 || (e.flags & TTCutLower)) && e.lowerDepth <= d) {
@@ -117,10 +128,11 @@ inline void storeLower(uint64_t key, Move move, int depth, int score, uint8_t ge
 }
 
 // Fail-low of the all-node family; the mirror of storeLower on the upper half.
-inline void storeUpper(uint64_t key, int depth, int score, uint8_t generation) {
+[[gnu::always_inline]] inline void storeUpper(uint64_t key, int depth, int score, uint8_t generation) {
     const uint32_t check = ttCheck(key);
     const uint8_t d = depthByte(depth);
     TTEntry* cluster = ttCluster(key);
+#pragma GCC unroll 4
     for (int i = 0; i < 4; ++i) {
         TTEntry& e = cluster[i];
         if (e.check == check && (e.upperDepth == 0 || (e.flags & TTAllUpper)) && e.upperDepth <= d) {
@@ -136,11 +148,12 @@ inline void storeUpper(uint64_t key, int depth, int score, uint8_t generation) {
 
 // Fail-high with the caller's flag (TTPVLower at PV nodes and the root, else 0). An
 // exact entry is never touched.
-inline void storeLowerFlags(uint64_t key, Move move, int depth, int score, uint8_t extra,
-                            uint8_t generation) {
+[[gnu::always_inline]] inline void storeLowerFlags(uint64_t key, Move move, int depth, int score,
+                                                   uint8_t extra, uint8_t generation) {
     const uint32_t check = ttCheck(key);
     const uint8_t d = depthByte(depth);
     TTEntry* cluster = ttCluster(key);
+#pragma GCC unroll 4
     for (int i = 0; i < 4; ++i) {
         TTEntry& e = cluster[i];
         if (e.check == check && !(e.flags & TTExact) && e.lowerDepth <= d) {
@@ -157,10 +170,12 @@ inline void storeLowerFlags(uint64_t key, Move move, int depth, int score, uint8
 
 // Fail-low with the caller's flag (TTPVUpper at PV nodes and the root, else 0). An
 // exact entry is never touched.
-inline void storeUpperFlags(uint64_t key, int depth, int score, uint8_t extra, uint8_t generation) {
+[[gnu::always_inline]] inline void storeUpperFlags(uint64_t key, int depth, int score, uint8_t extra,
+                                                   uint8_t generation) {
     const uint32_t check = ttCheck(key);
     const uint8_t d = depthByte(depth);
     TTEntry* cluster = ttCluster(key);
+#pragma GCC unroll 4
     for (int i = 0; i < 4; ++i) {
         TTEntry& e = cluster[i];
         if (e.check == check && !(e.flags & TTExact) && e.upperDepth <= d) {
@@ -183,6 +198,7 @@ inline void storeExact(uint64_t key, Move move, int depth, int score, uint8_t fl
     const uint8_t d = depthByte(depth);
     TTEntry* cluster = ttCluster(key);
     TTEntry* target = nullptr;
+#pragma GCC unroll 4
     for (int i = 0; i < 4; ++i) {
         TTEntry& e = cluster[i];
         if (e.check != check || e.lowerDepth > d || e.upperDepth > d) continue;

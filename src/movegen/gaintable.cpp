@@ -2,6 +2,9 @@
 
 #include <cstring>
 
-int16_t PositionalGainTable[16][4096];
+Relaxed<int16_t> PositionalGainTable[16][4096];
 
-void clearPositionalGains() { std::memset(PositionalGainTable, 0, sizeof PositionalGainTable); }
+// Between searches only: no other thread uses the table now.
+void clearPositionalGains() {
+    std::memset(static_cast<void*>(PositionalGainTable), 0, sizeof PositionalGainTable);
+}

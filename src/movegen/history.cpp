@@ -1,8 +1,8 @@
 #include "movegen/history.h"
 
-uint16_t HistoryTable[16][64];
+Relaxed<uint16_t> HistoryTable[16][64];
 
 void resetHistory() {
     for (auto& row : HistoryTable)
-        for (uint16_t& counter : row) counter = HistoryStartValue;
+        for (Relaxed<uint16_t>& counter : row) counter = HistoryStartValue;
 }

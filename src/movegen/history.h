@@ -1,9 +1,12 @@
-// The history table: a counter per piece code and to-square that orders quiet moves.
+// The history table: a counter per piece code and to-square that orders quiet moves. All
+// search threads update it without a lock.
 #pragma once
 
 #include <cstdint>
 
-extern uint16_t HistoryTable[16][64];
+#include "board/relaxed.h"
+
+extern Relaxed<uint16_t> HistoryTable[16][64];
 
 constexpr uint16_t HistoryStartValue = 2048;
 

@@ -19,20 +19,22 @@ inline unsigned historyDepth(int depth) {
 
 // The counter of a move of the position (read before the move is made or after it is
 // taken back: the mover stands on the from-square).
-inline uint16_t& historyOf(const Position& pos, Move move) {
+inline Relaxed<uint16_t>& historyOf(const Position& pos, Move move) {
     return HistoryTable[pos.board[moveFrom(move)]][moveTo(move)];
 }
 
 // A move that failed high: the counter moves toward HistoryMax by depth / 256 of the gap.
 inline void historyBonus(const Position& pos, Move move, int depth) {
-    uint16_t& h = historyOf(pos, move);
-    h = uint16_t(h + (((HistoryMax - h) * historyDepth(depth)) >> 8));
+    Relaxed<uint16_t>& counter = historyOf(pos, move);
+    const unsigned h = counter;
+    counter = uint16_t(h + (((HistoryMax - h) * historyDepth(depth)) >> 8));
 }
 
 // A move that did not: the counter loses depth / 256 of itself.
 inline void historyPenalty(const Position& pos, Move move, int depth) {
-    uint16_t& h = historyOf(pos, move);
-    h = uint16_t(h - ((h * historyDepth(depth)) >> 8));
+    Relaxed<uint16_t>& counter = historyOf(pos, move);
+    const unsigned h = counter;
+    counter = uint16_t(h - ((h * historyDepth(depth)) >> 8));
 }
 
 // The killers of the current ply: a new move pushes the first one down.

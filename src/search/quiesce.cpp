@@ -56,6 +56,7 @@ static bool quiesceProbe(const Position& pos, int alpha, int beta, int& result, 
     TTEntry* const cluster = ttCluster(key);
     int hashDepth = -1;
     hashMove = NoMove;
+#pragma GCC unroll 4
     for (int k = 0; k < 4; ++k) {
         const TTEntry& e = cluster[k];
         if (e.check != check) continue;

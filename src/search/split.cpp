@@ -134,13 +134,13 @@ bool split(Position& pos, MovePicker& picker, int depth, int alpha, int beta, Sp
     return true;
 }
 
-// Raises the abort flag of the slot and of every slot working below it.
+// Raises the abort flag of the slot and of every slot working below it. The caller holds
+// workerLock, under which every worker list changes, so the slot locks of the subtree are
+// not taken: nested, they would be taken in an order that changes as slots are reused.
 static void abortSubtree(Slot& slot) {
-    slot.slotLock.enter();
     setAbort(slot.position, true);
     for (Slot* w : slot.splitWorkers)
         if (w) abortSubtree(*w);
-    slot.slotLock.leave();
 }
 
 void splitCutoff(SplitPoint& sp, Slot& slot, Move move) {

@@ -86,7 +86,8 @@ inline bool upperBoundUsable(const TTEntry& e) {
 
 // Fail high: the cut-node family marks its lower bounds.
 template <NodeKind Kind>
-inline void storeFailHigh(uint64_t key, Move move, int depth, int value, uint8_t generation) {
+[[gnu::always_inline]] inline void storeFailHigh(uint64_t key, Move move, int depth, int value,
+                                                 uint8_t generation) {
     if constexpr (Kind == CutNode)
         storeLower(key, move, depth, value, generation);
     else
@@ -545,6 +546,7 @@ static int zeroWindow(Position& pos, int beta, int depth, Move excluded) {
         const uint32_t check = ttCheck(key);
         TTEntry* const cluster = ttCluster(key);
         int hashDepth = -1;
+#pragma GCC unroll 4
         for (int k = 0; k < 4; ++k) {
             TTEntry& e = cluster[k];
             if (e.check != check) continue;

@@ -16,7 +16,7 @@ int64_t fullTimeLimit = Never;
 int64_t mainTimeLimit = Never;
 int64_t easyTimeLimit = Never;
 int depthLimit = 255;
-int64_t lastInfoTime = 0;
+std::atomic<int64_t> lastInfoTime{0};
 int64_t searchStartTime = 0;
 
 constexpr int64_t SafetyMargin = 10000;

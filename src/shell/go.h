@@ -14,8 +14,9 @@ extern std::atomic<int64_t> hardTimeLimit;  // stops the search at once (moved b
 extern int64_t fullTimeLimit;               // soft limits, tested after completed iterations
 extern int64_t mainTimeLimit;
 extern int64_t easyTimeLimit;
-extern int depthLimit;        // last iteration depth in plies
-extern int64_t lastInfoTime;  // elapsed time of the last periodic info line
+extern int depthLimit;  // last iteration depth in plies
+// Elapsed time of the last periodic info line; written by the main and the poll thread.
+extern std::atomic<int64_t> lastInfoTime;
 extern int64_t searchStartTime;
 
 // The engine clock: a monotonic millisecond tick times 1000.
