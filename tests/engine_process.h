@@ -9,16 +9,12 @@
 #include <string>
 #include <vector>
 
-// Bounds on how soon the engine answers are multiplied by this: the sanitizer build runs
-// several times slower.
-#if defined(__SANITIZE_ADDRESS__)
+// Bounds on how soon the engine answers are multiplied by this: the sanitizer builds run
+// several times slower (ThreadSanitizer most of all).
+#if defined(__SANITIZE_THREAD__)
+constexpr int SlowBuildFactor = 8;
+#elif defined(__SANITIZE_ADDRESS__)
 constexpr int SlowBuildFactor = 4;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr int SlowBuildFactor = 4;
-#else
-constexpr int SlowBuildFactor = 1;
-#endif
 #else
 constexpr int SlowBuildFactor = 1;
 #endif

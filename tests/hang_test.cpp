@@ -105,14 +105,14 @@ TEST(HangProcess, AThousandRandomlyTimedStopsEachGetOneBestmove) {
         if (cycle % 10 == 0) engine.send("isready");
         engine.send("stop");
         std::vector<std::string> seen;
-        ASSERT_TRUE(engine.waitFor("bestmove", 10000, &seen)) << "cycle " << cycle;
+        ASSERT_TRUE(engine.waitFor("bestmove", 10000 * SlowBuildFactor, &seen)) << "cycle " << cycle;
         if (cycle % 10 == 0) {
             EXPECT_EQ(countPrefix(seen, "readyok") + countPrefix(engine.drain(0), "readyok"), 1);
         }
     }
     engine.send("isready");
     std::vector<std::string> rest;
-    ASSERT_TRUE(engine.waitFor("readyok", 5000, &rest));
+    ASSERT_TRUE(engine.waitFor("readyok", 5000 * SlowBuildFactor, &rest));
     EXPECT_EQ(countPrefix(rest, "bestmove"), 0);
 }
 
@@ -122,7 +122,7 @@ TEST(HangProcess, ThreadChangesAtEveryStageOfASearch) {
     engine.send("setoption name Threads value 1");
     engine.send("position startpos");
     engine.send("go depth 6");
-    ASSERT_TRUE(engine.waitFor("bestmove", 30000));
+    ASSERT_TRUE(engine.waitFor("bestmove", 30000 * SlowBuildFactor));
     engine.send("setoption name Threads value 2");
     // During a search: dropped, the search goes on and stops.
     engine.send(std::string("position fen ") + Middlegame);
@@ -130,7 +130,7 @@ TEST(HangProcess, ThreadChangesAtEveryStageOfASearch) {
     engine.send("setoption name Threads value 1");
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     engine.send("stop");
-    ASSERT_TRUE(engine.waitFor("bestmove", 5000));
+    ASSERT_TRUE(engine.waitFor("bestmove", 5000 * SlowBuildFactor));
     // While a finished infinite search and a finished ponder search wait for their end.
     for (const char* go : {"go infinite", "go ponder wtime 1000 btime 1000"}) {
         engine.send(std::string("position fen ") + Mated);
@@ -139,17 +139,17 @@ TEST(HangProcess, ThreadChangesAtEveryStageOfASearch) {
         engine.send("setoption name Threads value 2");
         engine.send("isready");
         std::vector<std::string> seen;
-        ASSERT_TRUE(engine.waitFor("readyok", 5000, &seen)) << go;
+        ASSERT_TRUE(engine.waitFor("readyok", 5000 * SlowBuildFactor, &seen)) << go;
         EXPECT_EQ(countPrefix(seen, "bestmove"), 0) << go;
         engine.send("stop");
-        ASSERT_TRUE(engine.waitFor("bestmove", 5000)) << go;
+        ASSERT_TRUE(engine.waitFor("bestmove", 5000 * SlowBuildFactor)) << go;
     }
     // The threads restarted once the search was idle, and still search.
     engine.send(std::string("position fen ") + Middlegame);
     engine.send("go depth 8");
-    ASSERT_TRUE(engine.waitFor("bestmove", 30000));
+    ASSERT_TRUE(engine.waitFor("bestmove", 30000 * SlowBuildFactor));
     engine.send("quit");
-    EXPECT_EQ(engine.waitExit(), 0);
+    EXPECT_EQ(engine.waitExit(5000 * SlowBuildFactor), 0);
 }
 
 TEST(HangProcess, CommandsWhileAFinishedSearchWaitsKeepTheirOrder) {
@@ -161,16 +161,16 @@ TEST(HangProcess, CommandsWhileAFinishedSearchWaitsKeepTheirOrder) {
     engine.send("position startpos");
     engine.send("go depth 3");
     std::vector<std::string> seen;
-    auto best = engine.waitFor("bestmove", 5000, &seen);
+    auto best = engine.waitFor("bestmove", 5000 * SlowBuildFactor, &seen);
     ASSERT_TRUE(best);
     EXPECT_EQ(*best, "bestmove 0000");
-    best = engine.waitFor("bestmove", 10000);
+    best = engine.waitFor("bestmove", 10000 * SlowBuildFactor);
     ASSERT_TRUE(best);
     const std::string move = best->substr(9, 4);
     const auto start = legalMoveTexts("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
     EXPECT_NE(std::find(start.begin(), start.end(), move), start.end()) << *best;
     engine.send("quit");
-    EXPECT_EQ(engine.waitExit(), 0);
+    EXPECT_EQ(engine.waitExit(5000 * SlowBuildFactor), 0);
 }
 
 TEST(HangProcess, QuitOrEndOfInputWhileThreadsShareWork) {
@@ -184,7 +184,7 @@ TEST(HangProcess, QuitOrEndOfInputWhileThreadsShareWork) {
         } else {
             engine.closeInput();
         }
-        EXPECT_EQ(engine.waitExit(5000), 0) << "round " << round;
+        EXPECT_EQ(engine.waitExit(5000 * SlowBuildFactor), 0) << "round " << round;
     }
 }
 
@@ -198,9 +198,9 @@ TEST(HangProcess, NewGamePositionAndIsreadyDuringASearch) {
         engine.send("position startpos");  // dropped during the search
         engine.send(round % 2 ? "ucinewgame" : "stop");
         std::vector<std::string> seen;
-        ASSERT_TRUE(engine.waitFor("bestmove", 5000, &seen)) << "round " << round;
+        ASSERT_TRUE(engine.waitFor("bestmove", 5000 * SlowBuildFactor, &seen)) << "round " << round;
         engine.send("isready");
-        ASSERT_TRUE(engine.waitFor("readyok", 5000));
+        ASSERT_TRUE(engine.waitFor("readyok", 5000 * SlowBuildFactor));
     }
 }
 
@@ -211,7 +211,7 @@ TEST(HangProcess, TwoHundredFixedDepthSearchesOnTwoThreadsPlayLegalMoves) {
         if (i % 10 == 0) engine.send("ucinewgame");
         engine.send(std::string("position fen ") + Middlegame);
         engine.send("go depth 8");
-        auto best = engine.waitFor("bestmove", 30000);
+        auto best = engine.waitFor("bestmove", 30000 * SlowBuildFactor);
         ASSERT_TRUE(best) << "search " << i;
         const std::string move = best->substr(9, best->find(' ', 9) - 9);
         ASSERT_NE(std::find(legal.begin(), legal.end(), move), legal.end()) << *best;
@@ -246,7 +246,7 @@ TEST(HangInProcess, ManyThreadsStartAndStopAtRandomMoments) {
             while (!(searching && bestMove.load()) && !ended)
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             std::this_thread::sleep_for(std::chrono::milliseconds(random() % 30));
-            executeCommand(rootPosition, "stop");
+            haltSearch(0);  // what "stop" does on the poll thread
             search.join();
             benchMode = 0;
             EXPECT_TRUE(searchIdle);
