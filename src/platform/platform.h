@@ -40,9 +40,13 @@ int processorCount();
 uint64_t physicalMemoryBytes();
 bool hasPopcnt();
 
-// Asks the system to back a large block with huge pages (fewer address-translation misses
-// when a table is probed at random). Only a hint: nothing changes when it is refused.
-void adviseHugePages(void* block, size_t bytes);
+// A block for a large table or a state stack: `bytes` bytes starting on a multiple of
+// `alignment` (a power of two up to 4096), not cleared. Blocks of 2 MiB and more are
+// offered huge pages where the system has them, which saves address-translation misses
+// when a table is probed at random. Returns null when the memory cannot be had.
+void* allocateLarge(size_t bytes, size_t alignment);
+// Releases a block of allocateLarge (null is ignored).
+void freeLarge(void* block);
 
 // True when a read of standard input would not block: bytes are pending, or the input
 // has ended (so that the reader sees the end).
