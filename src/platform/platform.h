@@ -3,10 +3,34 @@
 // Nothing outside this directory includes an operating-system header.
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+
+#ifndef _WIN32
+#include <condition_variable>
 #include <mutex>
+#endif
+
+#ifdef _WIN32
+
+// A mutual-exclusion lock: a critical section, kept in storage of its size so that this
+// header needs no Windows header. Locks live as long as the process.
+struct Lock {
+    Lock();
+    void enter();
+    void leave();
+    alignas(8) unsigned char criticalSection[40];
+};
+
+// An auto-reset event: signal wakes one waiter (or the next one to wait) and resets itself.
+struct Event {
+    Event();
+    void signal();
+    void wait();
+    void* handle;
+};
+
+#else
 
 // A mutual-exclusion lock.
 struct Lock {
@@ -23,6 +47,8 @@ struct Event {
     void signal();
     void wait();
 };
+
+#endif
 
 // Prepares the process: a vanished reader of standard output must not kill the engine.
 void platformInit();
