@@ -62,8 +62,6 @@ void EngineProcess::sendRaw(const std::string& bytes) {
     }
 }
 
-void EngineProcess::send(const std::string& line) { sendRaw(line + "\n"); }
-
 void EngineProcess::closeInput() {
     if (toEngine >= 0) close(toEngine);
     toEngine = -1;
@@ -87,37 +85,6 @@ std::optional<std::string> EngineProcess::readLine(int timeoutMs) {
         if (n <= 0) return std::nullopt;
         pending.append(chunk, size_t(n));
     }
-}
-
-std::optional<std::string> EngineProcess::waitFor(const std::string& prefix, int timeoutMs,
-                                                  std::vector<std::string>* seen) {
-    const long long deadline = nowMs() + timeoutMs;
-    for (;;) {
-        const long long left = deadline - nowMs();
-        if (left < 0) return std::nullopt;
-        auto line = readLine(int(left));
-        if (!line) return std::nullopt;
-        if (seen) seen->push_back(*line);
-        if (line->compare(0, prefix.size(), prefix) == 0) return line;
-    }
-}
-
-std::vector<std::string> EngineProcess::drain(int timeoutMs) {
-    std::vector<std::string> lines;
-    const long long deadline = nowMs() + timeoutMs;
-    for (;;) {
-        const long long left = deadline - nowMs();
-        if (left < 0) break;
-        auto line = readLine(int(left));
-        if (!line) break;
-        lines.push_back(*line);
-    }
-    return lines;
-}
-
-void EngineProcess::skipBanner() {
-    readLine(10000);
-    readLine(10000);
 }
 
 int EngineProcess::waitExit(int timeoutMs) {
