@@ -20,7 +20,12 @@ static std::wstring enginePath() {
 EngineProcess::EngineProcess() {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE inRead, inWrite, outRead, outWrite;
-    if (!CreatePipe(&inRead, &inWrite, &inherit, 0) || !CreatePipe(&outRead, &outWrite, &inherit, 0)) abort();
+    // Buffers as large as Linux pipes have: the tests send several commands before they
+    // read, and with the default few kilobytes both sides would end up waiting to write.
+    const DWORD bufferBytes = 1 << 16;
+    if (!CreatePipe(&inRead, &inWrite, &inherit, bufferBytes) ||
+        !CreatePipe(&outRead, &outWrite, &inherit, bufferBytes))
+        abort();
     // Only the engine's ends are inherited.
     SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
