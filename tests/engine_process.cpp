@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <string>
 
 #ifndef ORVO_BINARY
 #define ORVO_BINARY "orvo"
@@ -22,6 +23,10 @@ static long long nowMs() {
 
 EngineProcess::EngineProcess() {
     signal(SIGPIPE, SIG_IGN);
+    // ORVO_ENGINE, when set, is a shell command that starts the engine instead of the
+    // binary of this build: orvo.exe under Wine, for one.
+    const char* other = getenv("ORVO_ENGINE");
+    const std::string command = other ? std::string("exec ") + other : std::string();
     int in[2], out[2];
     if (pipe(in) != 0 || pipe(out) != 0) abort();
     pid = fork();
@@ -32,7 +37,10 @@ EngineProcess::EngineProcess() {
         close(in[1]);
         close(out[0]);
         close(out[1]);
-        execl(ORVO_BINARY, ORVO_BINARY, static_cast<char*>(nullptr));
+        if (other)
+            execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        else
+            execl(ORVO_BINARY, ORVO_BINARY, static_cast<char*>(nullptr));
         _exit(127);
     }
     close(in[0]);
