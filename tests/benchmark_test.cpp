@@ -72,10 +72,21 @@ TEST(Benchmark, RunsEveryPositionTwiceQuietlyAndWritesItsTotals) {
     const std::string printedTimeLine =
         output.substr(output.find("total time"), output.find("kNPS") - output.find("total time"));
     EXPECT_NE(results.find(printedTimeLine), std::string::npos);
+    // Thousands of nodes per second: the node total over the time in milliseconds, which
+    // is printed truncated.
+    unsigned long long ms = 0, kNps = 0;
+    ASSERT_EQ(sscanf(printedTimeLine.c_str(), "total time  : %llu ms\ntotal NPS   : %llu", &ms, &kNps), 2);
+    ASSERT_GT(ms, 0u);
+    EXPECT_LE(kNps, nodes / ms);
+    EXPECT_GE(kNps, nodes / (ms + 1));
 
     // Afterwards the start position is set up and nothing is left in benchmark mode.
     EXPECT_FALSE(benchMode);
-    EXPECT_EQ(rootPosition.board[E1], WhiteKing);
+    Position start{};
+    initPosition(start);
+    parseFen(start, StartFen);
+    EXPECT_EQ(rootPosition.state->key, start.state->key);
+    std::free(start.stateBase);
     EXPECT_EQ(rootPosition.sideToMove, White);
 
     remove(console.c_str());

@@ -330,16 +330,6 @@ TEST(PositionCommand, MovesAreMatchedAndMade) {
     EXPECT_EQ(pos.board[D5], BlackPawn);
     EXPECT_EQ(pos.sideToMove, White);
 
-    // Promotion letters; a word without one does not match a promotion.
-    positionCommand(pos, "fen 4k3/P7/8/8/8/8/8/4K3 w - - 0 1 moves a7a8");
-    EXPECT_EQ(pos.board[A7], WhitePawn);
-    positionCommand(pos, "fen 4k3/P7/8/8/8/8/8/4K3 w - - 0 1 moves a7a8q");
-    EXPECT_EQ(pos.board[A8], WhiteQueen);
-    positionCommand(pos, "fen 4k3/P7/8/8/8/8/8/4K3 w - - 0 1 moves a7a8b");
-    EXPECT_EQ(pos.board[A8], WhiteLightBishop);
-    positionCommand(pos, "fen 1n2k3/P7/8/8/8/8/8/4K3 w - - 0 1 moves a7b8b");
-    EXPECT_EQ(pos.board[B8], WhiteDarkBishop);
-
     positionCommand(pos, "fen r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1 moves e1g1 e8c8");
     EXPECT_EQ(pos.board[G1], WhiteKing);
     EXPECT_EQ(pos.board[F1], WhiteRook);

@@ -2,9 +2,24 @@
 // timeout, so a hang fails the test instead of stalling the whole run.
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
+
+// Bounds on how soon the engine answers are multiplied by this: the sanitizer build runs
+// several times slower.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int SlowBuildFactor = 4;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr int SlowBuildFactor = 4;
+#else
+constexpr int SlowBuildFactor = 1;
+#endif
+#else
+constexpr int SlowBuildFactor = 1;
+#endif
 
 struct EngineProcess {
 #ifdef _WIN32
@@ -39,3 +54,12 @@ struct EngineProcess {
     // Waits for the process to end; returns its exit code, or -1 after the timeout.
     int waitExit(int timeoutMs = 5000);
 };
+
+// A started engine with a 16 MB table, past the banner, with the Ponder option if asked.
+struct StartedEngine : EngineProcess {
+    explicit StartedEngine(bool ponder = false);
+};
+
+bool startsWith(const std::string& line, const std::string& prefix);
+int countBestmoves(const std::vector<std::string>& lines);
+long long msSince(std::chrono::steady_clock::time_point start);

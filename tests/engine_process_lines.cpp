@@ -42,3 +42,24 @@ void EngineProcess::skipBanner() {
     readLine(10000);
     readLine(10000);
 }
+
+StartedEngine::StartedEngine(bool ponder) {
+    skipBanner();
+    send("setoption name Hash value 16");
+    if (ponder) send("setoption name Ponder value true");
+    send("isready");
+    waitFor("readyok");
+}
+
+bool startsWith(const std::string& line, const std::string& prefix) { return line.rfind(prefix, 0) == 0; }
+
+int countBestmoves(const std::vector<std::string>& lines) {
+    int n = 0;
+    for (const auto& l : lines) n += startsWith(l, "bestmove");
+    return n;
+}
+
+long long msSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+        .count();
+}

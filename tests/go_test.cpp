@@ -1,6 +1,8 @@
 // The time allocation of "go".
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "board/position.h"
 #include "shell/flags.h"
 #include "shell/go.h"
@@ -95,6 +97,9 @@ TEST_F(GoTest, KeywordsAndValues) {
     parseGo(pos, "go wtime 99999999999999999999 movestogo 99999999999");
     EXPECT_GT(hardTimeLimit, 0);
     EXPECT_GT(fullTimeLimit, 0);
+    // Every word of a long line is read.
+    parseGo(pos, ("go " + std::string(3000, 'x') + " depth 4").c_str());
+    EXPECT_EQ(depthLimit, 4);
 }
 
 }  // namespace

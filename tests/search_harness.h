@@ -137,3 +137,16 @@ inline int legalMoves(Position& pos, Move* out) {
     computeAttacks(pos);
     return n;
 }
+
+// Is the move text legal after the arguments of a "position" command?
+inline bool isLegalAfter(const std::string& position, const std::string& move) {
+    Position& pos = testPosition();
+    positionCommand(pos, position.c_str());
+    Move moves[MaxMoves];
+    const int n = legalMoves(pos, moves);
+    for (int i = 0; i < n; ++i) {
+        char text[8];
+        if (move == moveToText(moves[i], text)) return true;
+    }
+    return false;
+}

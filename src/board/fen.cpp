@@ -135,7 +135,7 @@ const char* parseFen(Position& pos, const char* text) {
     }
     p = placementEnd;
 
-    std::memset(static_cast<void*>(pos.stateBase), 0, 256 * sizeof(StateRecord));
+    std::memset(static_cast<void*>(pos.stateBase), 0, SearchStackRecords * sizeof(StateRecord));
     pos.state = pos.stateBase;
     pos.ply = 0;
     pos.historyLength = 0;

@@ -49,6 +49,9 @@ static_assert(offsetof(StateRecord, whiteAttacks) == 32, "make copies exactly th
 static_assert(offsetof(StateRecord, evalScore) == 64, "a null move copies exactly the first 64 bytes");
 
 constexpr int StateStackSize = 2048;  // records per position (262144 bytes)
+// Records a search can reach from its root (the ply limit with room to spare); the part of
+// the stack that a set-up or a new search clears.
+constexpr int SearchStackRecords = 256;
 constexpr int KeyHistorySize = 256;
 
 struct Position {

@@ -3,6 +3,7 @@
 #include <bit>
 
 #include "hash/tablememory.h"
+#include "platform/platform.h"
 
 TTEntry* HashTable = nullptr;
 uint64_t hashEntryCount = 0;
@@ -12,11 +13,33 @@ uint8_t hashGeneration = 0;
 constexpr uint64_t HashMinEntries = 65536;  // one megabyte
 alignas(128) static TTEntry hashReserve[HashMinEntries];
 
+int hashClearThreads = 1;
+
+namespace {
+
+// Below this size one thread clears the table faster than several can be started.
+constexpr uint64_t ParallelClearBytes = uint64_t(64) << 20;
+
+int clearParts = 1;
+
+// Empties part `part` of clearParts equal parts of the table. A cleared entry looks 128
+// or more searches old, so it is the first to be replaced.
+void clearHashPart(int part) {
+    TTEntry empty{};
+    empty.generation = 128;
+    const uint64_t begin = hashEntryCount / uint64_t(clearParts) * uint64_t(part);
+    const uint64_t end =
+        part == clearParts - 1 ? hashEntryCount : hashEntryCount / uint64_t(clearParts) * uint64_t(part + 1);
+    for (uint64_t i = begin; i < end; ++i) HashTable[i] = empty;
+}
+
+}  // namespace
+
 void clearHash() {
     if (HashTable) {
-        TTEntry empty{};
-        empty.generation = 128;
-        for (uint64_t i = 0; i < hashEntryCount; ++i) HashTable[i] = empty;
+        const bool large = hashEntryCount * sizeof(TTEntry) >= ParallelClearBytes;
+        clearParts = large && hashClearThreads > 1 ? hashClearThreads : 1;
+        runInParallel(clearHashPart, clearParts);
     }
     hashGeneration = 0;
 }

@@ -205,8 +205,11 @@ inline void storeExact(uint64_t key, Move move, int depth, int score, uint8_t fl
 }
 
 // Sets every entry to zero with generation 128, so that each looks old and goes
-// first, and the generation counter to 0.
+// first, and the generation counter to 0. A large table is cleared by hashClearThreads
+// threads at once.
 void clearHash();
+// Threads that clear a large table: the number of search threads, set when they start.
+extern int hashClearThreads;
 // Advances the generation counter, 255 wrapping to 0; returns the new value.
 uint8_t nextGeneration();
 // Frees the old table and allocates a cleared one of `megabytes` (a power of two,

@@ -87,3 +87,7 @@ void writeOutput(const char* text, size_t length);
 
 // Ends the process at once with the given exit code.
 [[noreturn]] void exitProcess(int code);
+
+// Runs body(0) .. body(count - 1) at the same time, body(0) on the calling thread, and
+// returns when all have finished. For one-off bulk work such as clearing a large table.
+void runInParallel(void (*body)(int), int count);

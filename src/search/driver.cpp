@@ -36,14 +36,15 @@ int64_t nodesPerSecond(uint64_t nodes, int64_t ms) {
 }
 
 // Rebuilds the key history from the state stack: the keys since the last irreversible
-// move, oldest first, the current position last.
+// move, oldest first, the current position last. The first record of the stack holds the
+// position that "position" set up, a position of the game like the others.
 void rebuildKeyHistory(Position& root) {
     root.historyLength = 0;
     root.keyHistory[0] = 0;
     const int rule50 = root.state->rule50;
     if (rule50 > RepetitionWindow) return;
     const StateRecord* first = root.state - rule50;
-    if (first < root.stateBase + 1) first = root.stateBase + 1;
+    if (first < root.stateBase) first = root.stateBase;
     int n = 0;
     for (const StateRecord* s = first; s <= root.state; ++s) root.keyHistory[n++] = s->key;
     root.historyLength = n > 0 ? uint64_t(n - 1) : 0;
@@ -222,13 +223,13 @@ void runSearch(Position& root) {
 
     // The root record becomes the second record of the stack; the records above start clean.
     root.stateBase[1] = *root.state;
-    memset(static_cast<void*>(root.stateBase + 2), 0, 254 * sizeof(StateRecord));
+    memset(static_cast<void*>(root.stateBase + 2), 0, (SearchStackRecords - 2) * sizeof(StateRecord));
     memset(static_cast<void*>(root.stateBase), 0, sizeof(StateRecord));
     root.state = root.stateBase + 1;
     root.ply = 0;
 
     const uint8_t generation = nextGeneration();
-    for (int i = 0; i < 256; ++i) root.stateBase[i].ttGeneration = generation;
+    for (int i = 0; i < SearchStackRecords; ++i) root.stateBase[i].ttGeneration = generation;
 
     previousIterationScore = -MateValue;
     firstMoveStable = 0;

@@ -12,6 +12,7 @@
 #include "movegen/see.h"
 #include "search/heuristics.h"
 #include "search/node.h"
+#include "search/pvmove.h"
 #include "search/search.h"
 #include "shell/flags.h"
 #include "shell/params.h"
@@ -22,10 +23,6 @@ constexpr int SingularMaxReduction = 12;
 template <Side Us>
 int PVsearch(Position& pos, int alpha, int beta, int depth, bool inCheck) {
     constexpr Side Them = opposite(Us);
-    constexpr uint8_t OurPawn = pieceFor(Us, Pawn), OurKing = pieceFor(Us, King);
-    constexpr uint8_t TheirPawn = pieceFor(Them, Pawn);
-    // Squares of our own fourth rank and beyond: a pawn arriving there may be a passer worth extending.
-    constexpr Bitboard FourthRankOn = Us == White ? 0xFFFFFFFFFF000000ull : 0x000000FFFFFFFFFFull;
 
     if (beta < -MateValue) return -MateValue;
     if (alpha > MateValue) return MateValue;
@@ -126,10 +123,11 @@ int PVsearch(Position& pos, int alpha, int beta, int depth, bool inCheck) {
     bool bestIsQuiet = false;
     bool splitTried = false;
     for (int i = 0;;) {
-        if (anyThreadIdle() && !inCheck && depth >= tuning.SplitMinDepth && !splitTried && best != NoScore) {
+        if (depth >= tuning.SplitMinDepth && !splitTried && best != NoScore && !inCheck && anyThreadIdle()) {
             splitTried = true;
             int splitResult;
-            const bool splitDone = split(pos, picker, depth, alpha, beta, SplitPV, splitResult);
+            const bool splitDone =
+                split(pos, picker, depth, alpha, beta, SplitPV, splitResult, nullptr, i, hashExtension);
             if (abortRaised(pos)) return 0;
             if (splitDone) {
                 if (splitResult > alpha || !bestMove) return splitResult;
@@ -156,36 +154,19 @@ int PVsearch(Position& pos, int alpha, int beta, int depth, bool inCheck) {
             continue;
         }
 
-        const Square to = moveTo(move);
-        const uint8_t mover = pos.board[moveFrom(move)];
-        const bool safe = moveType(move) == MoveEnPassant || mover == OurKing ||
-                          (capture && captureClass(entry)) || seeOk<Us>(pos, move);
-        const bool passedPush = mover == OurPawn && (FourthRankOn & SquareBB[to]) &&
-                                !(PassedPawnSpan[Us][to] & pos.pieces[TheirPawn]);
-
-        if (!makeLegalMove<Us>(pos, move, EvalFullLow, EvalFullHigh)) {
-            continue;
-        }
+        const PVMoveFacts facts = pvMoveFacts<Us>(pos, entry, move, capture);
+        if (!makeLegalMove<Us>(pos, move, EvalFullLow, EvalFullHigh)) continue;
         const StateRecord& child = *pos.state;
         const bool check = givesCheck<Us>(pos);
         const uint8_t captured = child.capturedPiece;
-        const bool bigCapture = captured && kindOf(captured) != Pawn;
 
-        int extension = inCheck ? 1 : 0;
-        if (safe) {
-            if (check || captured || passedPush) extension = 1;
-            if (bigCapture) extension = 2;
-        }
-        if (bigCapture && phaseOf(child) == 0) extension = 6;  // into a pawn ending
+        int extension = pvExtension(child, facts, check, inCheck);
         if (move == hashMove)
             extension = std::max(extension, hashExtension);
         else
             hashExtension = 0;
-
-        int reduction = 0;
-        if (extension == 0 && i >= tuning.PVReductionMoveCount && picker.stage == StageQuiets &&
-            beta - alpha < tuning.PVReductionMaxWindow && depth >= tuning.PVReductionMinDepth)
-            reduction = floorLog2(unsigned(i + 1)) - (child.evalScore > eval ? 1 : 0);
+        const int reduction =
+            pvReduction(extension, i, picker.stage, beta - alpha, depth, child.evalScore, eval);
         const int newDepth = depth + extension - reduction - 2;
 
         int v;

@@ -74,6 +74,30 @@ struct MovePicker;
 struct Slot;
 struct SplitPoint;
 
+// What a zero-window node not in check has decided before its move loop, and what every
+// move of the loop reads: the window, depth and static evaluation, the hash move and its
+// singular extension, and facts of the node's position.
+struct ZeroWindowFrame {
+    int beta;
+    int depth;
+    int eval;
+    Move hashMove;
+    Move excluded;  // the exclusion family's left-out move, else none
+    int singular;   // extension of the hash move
+    Bitboard ourBlockers;
+    Square lastArrival;  // to-square of the move that led to the node
+    bool lastCaptured;   // that move captured
+    bool piecesLeft;     // the side to move has pieces besides king and pawns
+};
+
+// What became of one move of a zero-window node's loop.
+enum class MoveStep {
+    NotCounted,     // illegal, or left out: the node's move count stays
+    Skipped,        // pruned before or after it was made
+    SkippedAsDraw,  // takes back our previous move: worth a draw at most
+    Searched,       // searched and taken back; its value is known
+};
+
 // Node kinds of a split point.
 enum SplitKind : int { SplitPV = 1, SplitCut = 2, SplitAll = 3 };
 
@@ -87,7 +111,17 @@ extern std::atomic<uint64_t> splitsDone;
 // Offers the node's remaining moves (taken from its picker) to idle threads. Returns true
 // when the split took place; the node's result is then in result. Only a slot's position
 // can split.
-bool split(Position& pos, MovePicker& picker, int depth, int alpha, int beta, SplitKind kind, int& result);
+// The participants search each remaining move as the node itself would: moveCount is the
+// number of moves the node has counted; a zero-window node gives its frame, a PV node its
+// hash move's extension.
+bool split(Position& pos, MovePicker& picker, int depth, int alpha, int beta, SplitKind kind, int& result,
+           const ZeroWindowFrame* frame, int moveCount, int hashExtension = 0);
+
+// One move of a cut-node or all-node (Kind SplitCut or SplitAll) not in check, searched by a
+// participant of the node's split point exactly as the node's own loop searches it.
+template <Side Us, SplitKind Kind>
+MoveStep splitZeroWindowMove(Position& pos, const ZeroWindowFrame& frame, MoveEntry entry, int stage, int i,
+                             int& v, bool& quiet);
 
 // The loop of an idle thread: waits for a slot to search and searches it. A worker thread
 // (no owner) stays in it until it is told to end; the owner of a split point stays until

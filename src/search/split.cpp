@@ -11,17 +11,18 @@
 #include "movegen/picker.h"
 #include "search/heuristics.h"
 #include "search/node.h"
+#include "search/pvmove.h"
 #include "search/search.h"
 #include "shell/params.h"
 #include "smp/threads.h"
 
-std::atomic<uint64_t> idleMask{0};
-std::atomic<uint64_t> splitsDone{0};
+// Each on a cache line of its own: every deep node reads the idle mask, and a split that
+// counts itself must not make the others miss it.
+alignas(64) std::atomic<uint64_t> idleMask{0};
+alignas(64) std::atomic<uint64_t> splitsDone{0};
 
 // At most this many participants join one split point.
 constexpr int MaxSplitParticipants = 8;
-// The participants' reduced searches go no lower than this depth.
-constexpr int SplitMinReducedDepth = 8;
 
 // Fields that participants read outside the split point's lock.
 static int runningAlpha(SplitPoint& sp) {
@@ -40,7 +41,8 @@ SplitPoint* allocateSplitPoint() {
     return nullptr;
 }
 
-bool split(Position& pos, MovePicker& picker, int depth, int alpha, int beta, SplitKind kind, int& result) {
+bool split(Position& pos, MovePicker& picker, int depth, int alpha, int beta, SplitKind kind, int& result,
+           const ZeroWindowFrame* frame, int moveCount, int hashExtension) {
     Slot* const owner = slotOf(pos);
     if (!owner) return false;
     const int ownerThread = owner->threadIndex;
@@ -72,6 +74,9 @@ bool split(Position& pos, MovePicker& picker, int depth, int alpha, int beta, Sp
     sp->alphaMove = 0;
     sp->workerCount = 0;
     sp->picker = &picker;
+    sp->frame = frame;
+    sp->moveCount = moveCount;
+    sp->hashExtension = hashExtension;
     sp->cutoff = 0;
     sp->inUse = 1;
     sp->splitLock.leave();
@@ -192,28 +197,21 @@ void leaveSplitMoves(SplitPoint& sp, Slot& slot) {
     }
 }
 
-// A zero-window child: the cut-node or all-node family above the shallow range, the shallow
-// family within it, quiescence below.
-template <Side Us, bool CutChild>
+// A zero-window child of a PV node: the all-node family above the shallow range, the
+// shallow family within it, quiescence below.
+template <Side Us>
 static int zeroWindowChild(Position& pos, int beta, int depth, bool inCheck) {
-    if (depth > ShallowMaxDepth) {
-        if constexpr (CutChild)
-            return inCheck ? cutNodeSearchInCheck<Us>(pos, beta, depth) : cutNodeSearch<Us>(pos, beta, depth);
-        else
-            return inCheck ? allNodeSearchInCheck<Us>(pos, beta, depth) : allNodeSearch<Us>(pos, beta, depth);
-    }
+    if (depth > ShallowMaxDepth)
+        return inCheck ? allNodeSearchInCheck<Us>(pos, beta, depth) : allNodeSearch<Us>(pos, beta, depth);
     if (depth > 1)
         return inCheck ? shallowSearchInCheck<Us>(pos, beta, depth) : shallowSearch<Us>(pos, beta, depth);
     return inCheck ? quiesceInCheck<Us>(pos, beta, 0) : quiesce<Us>(pos, beta, 0);
 }
 
-// One participant's loop over the split point's moves, for the node kind Kind.
-template <Side Us, SplitKind Kind>
-static void searchSplit(Slot& slot) {
+// One participant's loop over the moves of a PV-kind split point.
+template <Side Us>
+static void searchSplitPVMoves(Slot& slot) {
     constexpr Side Them = opposite(Us);
-    constexpr uint8_t OurPawn = pieceFor(Us, Pawn), TheirPawn = pieceFor(Them, Pawn);
-    // Arrival squares on which an unopposed pawn move of an all-node is searched a ply deeper.
-    constexpr Bitboard PawnTestSquares = Us == White ? 0xFFFFFF01FFFFFFFFull : 0x00000000FFFFFFFFull;
 
     Position& pos = slot.position;
     SplitPoint& sp = *slot.splitPoint;
@@ -221,6 +219,7 @@ static void searchSplit(Slot& slot) {
     // Fixed while the split point is in use.
     const int depth = sp.depth, beta = sp.beta;
     const int eval = pos.state->evalScore;
+    const Move hashMove = Move(picker.ttMove);
     const uint64_t key = pos.state->key;
     const uint8_t generation = pos.state->ttGeneration;
 
@@ -236,67 +235,46 @@ static void searchSplit(Slot& slot) {
             sp.splitLock.leave();
             return;
         }
-        const bool quietStage = picker.stage == StageQuiets;
-        const int moveCount = picker.cursor;
-        const Move remembered = Move(picker.spare);
+        const int stage = picker.stage;
+        const int i = sp.moveCount++;
         const int alpha = sp.alpha;
         sp.splitLock.leave();
 
         const Move move = entryMove(entry);
-        if (Kind == SplitCut && move == remembered) continue;  // searched before the split
-        const Square to = moveTo(move);
-        const bool unopposedPawn = Kind == SplitAll && pos.board[moveFrom(move)] == OurPawn &&
-                                   (PawnTestSquares & SquareBB[to]) &&
-                                   !(PassedPawnSpan[Us][to] & pos.pieces[TheirPawn]);
-
-        const int low = Kind == SplitPV ? EvalFullLow : beta - tuning.NodeLazyMargin;
-        const int high = Kind == SplitPV ? EvalFullHigh : beta + tuning.NodeLazyMargin;
-        if (!makeLegalMove<Us>(pos, move, low, high)) continue;
+        const bool capture = isCapture<Us>(pos, move);
+        // Taking back our own previous move gains nothing over the position two plies up.
+        if (alpha >= 1 && pos.state->rule50 >= 2 && !capture && undoesPreviousMove(pos, move)) continue;
+        const PVMoveFacts facts = pvMoveFacts<Us>(pos, entry, move, capture);
+        if (!makeLegalMove<Us>(pos, move, EvalFullLow, EvalFullHigh)) continue;
         const bool check = givesCheck<Us>(pos);
         const bool captures = pos.state->capturedPiece != 0;
 
+        int extension = pvExtension(*pos.state, facts, check, false);
+        if (move == hashMove) extension = std::max(extension, sp.hashExtension);
+        const int reduction =
+            pvReduction(extension, i, stage, beta - alpha, depth, pos.state->evalScore, eval);
+        const int newDepth = depth + extension - reduction - 2;
+
         int v;
-        if constexpr (Kind == SplitPV) {
-            const int newDepth = check || captures ? depth - 1 : depth - 2;
-            v = -zeroWindowChild<Them, false>(pos, -alpha, newDepth, check);
-            if (v > alpha && !cutoffSeen(sp) && !abortRaised(pos)) {
-                v = -PVsearch<Them>(pos, -beta, -alpha, newDepth, check);
-                // An aborted search returns a meaningless 0: it neither raises alpha nor is stored.
-                if (v > alpha && !abortRaised(pos)) {
-                    sp.splitLock.enter();
-                    if (!sp.cutoff && v > sp.alpha) {
-                        std::atomic_ref<int32_t>(sp.alpha).store(v, std::memory_order_relaxed);
-                        sp.bestValue = v;
-                        sp.alphaMove = move;
-                    }
-                    sp.splitLock.leave();
-                    storeLowerFlags(key, move, depth, v, 0, generation);
-                }
-            }
-        } else if constexpr (Kind == SplitCut) {
-            if (check) {
-                v = -zeroWindowChild<Them, false>(pos, 1 - beta, depth - 1, true);
-            } else if (quietStage) {
-                const int r = floorLog2(unsigned(moveCount + 2));
-                v = -zeroWindowChild<Them, false>(pos, 1 - beta,
-                                                  std::max(depth - 2 - r, SplitMinReducedDepth), false);
-                if (v >= beta) v = -zeroWindowChild<Them, false>(pos, 1 - beta, depth - 2, false);
-            } else {
-                v = -zeroWindowChild<Them, false>(pos, 1 - beta, depth - 2, false);
-            }
+        if (evalHashShortcut(pos, depth)) {
+            v = -pos.state->evalScore;
+        } else if (newDepth <= 1) {
+            v = -PVsearch<Them>(pos, -beta, -alpha, newDepth, check);
         } else {
-            if (check) {
-                v = -zeroWindowChild<Them, true>(pos, 1 - beta, depth - 1, true);
-            } else if (unopposedPawn) {
-                v = -zeroWindowChild<Them, true>(pos, 1 - beta, depth - 1, false);
-            } else if (quietStage) {
-                const int r = floorLog2(unsigned(moveCount + 5));
-                v = -zeroWindowChild<Them, true>(pos, 1 - beta, std::max(depth - 4 - r, SplitMinReducedDepth),
-                                                 false);
-                if (v >= beta) v = -zeroWindowChild<Them, true>(pos, 1 - beta, depth - 2, false);
-            } else {
-                v = -zeroWindowChild<Them, true>(pos, 1 - beta, depth - 2, false);
+            v = -zeroWindowChild<Them>(pos, -alpha, newDepth, check);
+            if (v > alpha && !cutoffSeen(sp) && !abortRaised(pos))
+                v = -PVsearch<Them>(pos, -beta, -alpha, newDepth + reduction, check);
+        }
+        // An aborted search returns a meaningless 0: it neither raises alpha nor is stored.
+        if (v > alpha && !abortRaised(pos)) {
+            sp.splitLock.enter();
+            if (!sp.cutoff && v > sp.alpha) {
+                std::atomic_ref<int32_t>(sp.alpha).store(v, std::memory_order_relaxed);
+                sp.bestValue = v;
+                sp.alphaMove = move;
             }
+            sp.splitLock.leave();
+            storeLowerFlags(key, move, depth, v, 0, generation);
         }
         unmakeMove<Us>(pos, move);
         if (abortRaised(pos)) return;
@@ -310,17 +288,59 @@ static void searchSplit(Slot& slot) {
     }
 }
 
+// One participant's loop over the moves of a cut-kind or all-kind split point: every move
+// is searched as the node's own loop would search it, with the move count it would have.
+template <Side Us, SplitKind Kind>
+static void searchSplitZeroWindowMoves(Slot& slot) {
+    Position& pos = slot.position;
+    SplitPoint& sp = *slot.splitPoint;
+    MovePicker& picker = *sp.picker;
+    // Fixed while the split point is in use.
+    const ZeroWindowFrame frame = *sp.frame;
+    const int depth = sp.depth, beta = sp.beta;
+
+    for (;;) {
+        sp.splitLock.enter();
+        if (sp.cutoff) {
+            sp.splitLock.leave();
+            return;
+        }
+        const MoveEntry entry = nextMove<Us>(pos, picker);
+        if (!entry) {
+            picker.stage = StageExhausted;
+            sp.splitLock.leave();
+            return;
+        }
+        const int stage = picker.stage;
+        const int i = sp.moveCount++;
+        sp.splitLock.leave();
+
+        int v;
+        bool quiet;
+        if (splitZeroWindowMove<Us, Kind>(pos, frame, entry, stage, i, v, quiet) != MoveStep::Searched)
+            continue;
+        if (abortRaised(pos)) return;
+
+        const Move move = entryMove(entry);
+        if (v >= beta) {
+            splitCutoff(sp, slot, move);
+            return;
+        }
+        if (quiet && frame.eval > beta - tuning.HistoryPenaltyMargin) historyPenalty(pos, move, depth);
+    }
+}
+
 template <Side Us>
 void searchSplitPV(Slot& slot) {
-    searchSplit<Us, SplitPV>(slot);
+    searchSplitPVMoves<Us>(slot);
 }
 template <Side Us>
 void searchSplitCut(Slot& slot) {
-    searchSplit<Us, SplitCut>(slot);
+    searchSplitZeroWindowMoves<Us, SplitCut>(slot);
 }
 template <Side Us>
 void searchSplitAll(Slot& slot) {
-    searchSplit<Us, SplitAll>(slot);
+    searchSplitZeroWindowMoves<Us, SplitAll>(slot);
 }
 
 template void searchSplitPV<White>(Slot&);

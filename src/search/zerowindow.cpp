@@ -107,6 +107,134 @@ static int singularExtension(Position& pos, int beta, int depth, Move hashMove) 
     return depth < 4 * ply ? 1 : 2;
 }
 
+// One move of a zero-window node not in check: the forward pruning before and after the move
+// is made, the extensions and the late-move reduction, and the search of the child. It
+// serves the node's own move loop and the threads that share the node's moves at a split
+// point alike, so a move is searched the same way whichever thread takes it. i is the
+// number of moves the node counted before this one, stage the picker stage the move came
+// from. After a search v holds the move's value and quiet tells whether it captured or
+// promoted nothing; the move has been taken back.
+template <Side Us, NodeKind Kind>
+static inline __attribute__((always_inline)) MoveStep zeroWindowMove(Position& pos, const ZeroWindowFrame& f,
+                                                                     MoveEntry entry, int stage, int i,
+                                                                     int& v, bool& quiet) {
+    constexpr Side Them = opposite(Us);
+    constexpr NodeKind ChildKind = childKind(Kind);
+    constexpr bool Cut = Kind == CutNode, All = Kind == AllNode, Exclusion = Kind == ExclusionNode,
+                   Shallow = Kind == ShallowNode;
+    constexpr uint8_t OurKing = pieceFor(Us, King);
+    const int beta = f.beta, depth = f.depth, eval = f.eval;
+    const Move hashMove = f.hashMove;
+
+    const Move move = entryMove(entry);
+    if (Exclusion && move == f.excluded) return MoveStep::NotCounted;
+    const Square from = moveFrom(move);
+    const bool capture = isCapture<Us>(pos, move);
+
+    // Taking back our own previous move gains nothing over the position two plies up.
+    if (beta > 0 && pos.state->rule50 >= 2 && !capture && !isPromotion(move) && undoesPreviousMove(pos, move))
+        return MoveStep::SkippedAsDraw;
+
+    const bool quietStage = stage == StageQuiets;
+    const bool blocker = (f.ourBlockers & SquareBB[from]) != 0;
+    const bool plainQuiet = quietStage && !isPromotion(move) && !(entry & CheckHint) && !blocker;
+
+    // Late quiet moves without positional promise are pruned before they are made.
+    if constexpr (Shallow) {
+        if (plainQuiet && i >= depth && f.piecesLeft &&
+            eval + 2 * depth + gainOf(pos, move) < tuning.ShallowLateMoveMargin + beta + 2 * i) {
+            return MoveStep::Skipped;
+        }
+    } else {
+        constexpr int Scale = Cut ? 5 : All ? 1 : 6;
+        const int margin = Cut   ? tuning.CutLateMoveMargin
+                           : All ? tuning.AllLateMoveMargin
+                                 : tuning.ExclusionLateMoveMargin;
+        if (plainQuiet && i > tuning.LateMoveCount && depth < tuning.PruningMaxDepth &&
+            eval + depthScaled(Scale, depth) + gainOf(pos, move) < margin + beta + 2 * i) {
+            return MoveStep::Skipped;
+        }
+    }
+
+    // Moves that lose material by exchange.
+    const uint8_t mover = pos.board[from];
+    if constexpr (Cut || Exclusion) {
+        const int margin = Cut ? tuning.CutSeeFutilityMargin : ExclusionSeeFutilityMargin;
+        if (depth < tuning.PruningMaxDepth && eval + depthScaled(2, depth) < beta + margin && quietStage &&
+            mover != OurKing && !blocker && !(entry & CheckHint) && !seeOk<Us>(pos, move)) {
+            return MoveStep::Skipped;
+        }
+    }
+    if constexpr (Shallow) {
+        const bool worthIt = mover == OurKing || (capture && (depth > 5 || captureClass(entry))) || blocker ||
+                             moveType(move) == MoveCastling || move == hashMove || seeOk<Us>(pos, move);
+        if (!worthIt) {
+            return MoveStep::Skipped;
+        }
+    }
+
+    const int lazyMargin = Shallow ? tuning.ShallowLazyMargin : tuning.NodeLazyMargin;
+    if (!makeLegalMove<Us>(pos, move, beta - lazyMargin, beta + lazyMargin)) return MoveStep::NotCounted;
+    const bool check = givesCheck<Us>(pos);
+    if (Shallow && check && stage == StageGainMoves) {  // the checks came before
+        unmakeMove<Us>(pos, move);
+        return MoveStep::NotCounted;
+    }
+    const int childEval = pos.state->evalScore;
+    const uint8_t captured = pos.state->capturedPiece;
+
+    // The singular extension, or a recapture extension, for the hash move.
+    int extension = 0;
+    if constexpr (All) {
+        if (move == hashMove) {
+            extension = f.singular;
+            if (captured && f.lastCaptured && moveTo(move) == f.lastArrival)
+                extension = std::max(extension, 1);
+        }
+    }
+    const int fullDepth = depth + extension - 2;
+
+    if (evalHashShortcut(pos, depth)) {
+        v = -childEval;
+    } else if (check) {
+        v = -searchChild<Them, ChildKind>(pos, 1 - beta, All ? depth + std::max(extension, 1) - 2 : depth - 1,
+                                          true);
+    } else {
+        // Late moves whose evaluation after the move stays clearly short are dropped.
+        bool prune;
+        if constexpr (Shallow)
+            prune = i >= depth;
+        else if constexpr (All)
+            prune = i > 2 && depth < tuning.PruningMaxDepth && quietStage && extension == 0;
+        else if constexpr (Cut)
+            prune = i > tuning.LateMoveCount && depth < tuning.PruningMaxDepth && quietStage;
+        else
+            prune = i > tuning.LateMoveCount && depth < tuning.PruningMaxDepth && !captured;
+        if (prune) {
+            prune = Shallow ? 2 * depth - childEval < beta + i
+                            : depthScaled(2, depth) - childEval < beta + i - tuning.AfterMoveFutilityMargin;
+        }
+        if (prune) {
+            unmakeMove<Us>(pos, move);
+            return MoveStep::Skipped;
+        }
+
+        // Late-move reduction, with a re-search at full depth after a fail high.
+        int reducedDepth = fullDepth;
+        if constexpr (Cut || Exclusion) {
+            if (quietStage && i > 2) reducedDepth = depth - 2 - floorLog2(unsigned(i + 1));
+        } else if constexpr (All) {
+            if (quietStage && extension == 0) reducedDepth = depth - 6 - floorLog2(unsigned(i + 4));
+        }
+        v = -searchChild<Them, ChildKind>(pos, 1 - beta, reducedDepth, false);
+        if (reducedDepth != fullDepth && v >= beta)
+            v = -searchChild<Them, ChildKind>(pos, 1 - beta, fullDepth, false);
+    }
+    unmakeMove<Us>(pos, move);
+    quiet = !captured && !isPromotion(move);
+    return MoveStep::Searched;
+}
+
 // Forward pruning and the staged move loop of a side not in check.
 template <Side Us, NodeKind Kind>
 static int zeroWindowMoves(Position& pos, int beta, int depth, Move excluded, Move hashMove, uint64_t key) {
@@ -114,7 +242,6 @@ static int zeroWindowMoves(Position& pos, int beta, int depth, Move excluded, Mo
     constexpr NodeKind ChildKind = childKind(Kind);
     constexpr bool Cut = Kind == CutNode, All = Kind == AllNode, Exclusion = Kind == ExclusionNode,
                    Shallow = Kind == ShallowNode;
-    constexpr uint8_t OurKing = pieceFor(Us, King);
     constexpr uint8_t TheirPawn = pieceFor(Them, Pawn), TheirKnight = pieceFor(Them, Knight),
                       TheirLightBishop = pieceFor(Them, LightBishop),
                       TheirDarkBishop = pieceFor(Them, DarkBishop), TheirRook = pieceFor(Them, Rook);
@@ -231,21 +358,27 @@ static int zeroWindowMoves(Position& pos, int beta, int depth, Move excluded, Mo
         }
     }
 
-    const Bitboard ourBlockers = xrayBlockersOf<Us>(*st);
-    const Square lastArrival = moveTo(st->lastMove);
-    const bool lastCaptured = st->capturedPiece != 0;
-    const bool piecesLeft = hasPieces<Us>(pos);
+    const ZeroWindowFrame frame{beta,
+                                depth,
+                                eval,
+                                hashMove,
+                                excluded,
+                                singular,
+                                xrayBlockersOf<Us>(*st),
+                                moveTo(st->lastMove),
+                                st->capturedPiece != 0,
+                                hasPieces<Us>(pos)};
     bool splitTried = false;
 
     for (;;) {
         if constexpr (Cut || All) {
-            if (anyThreadIdle() && (Cut || tuning.AllNodeSplit) && depth >= tuning.SplitMinDepth &&
-                !splitTried && picker.stage >= StageGenerateCaptures && picker.stage <= StageQuiets &&
-                i >= 1) {
+            if (depth >= tuning.SplitMinDepth && !splitTried && i >= 1 &&
+                picker.stage >= StageGenerateCaptures && picker.stage <= StageQuiets &&
+                (Cut || tuning.AllNodeSplit) && anyThreadIdle()) {
                 splitTried = true;
                 int splitResult;
                 const bool splitDone =
-                    split(pos, picker, depth, beta, beta, Cut ? SplitCut : SplitAll, splitResult);
+                    split(pos, picker, depth, beta, beta, Cut ? SplitCut : SplitAll, splitResult, &frame, i);
                 if (abortRaised(pos)) return 0;
                 if (splitDone) return splitResult;
             }
@@ -253,125 +386,18 @@ static int zeroWindowMoves(Position& pos, int beta, int depth, Move excluded, Mo
 
         const MoveEntry entry = nextMove<Us>(pos, picker);
         if (!entry) break;
-        const Move move = entryMove(entry);
-        if (Exclusion && move == excluded) continue;
-        const Square from = moveFrom(move);
-        const bool capture = isCapture<Us>(pos, move);
-
-        // Taking back our own previous move gains nothing over the position two plies up.
-        if (beta > 0 && st->rule50 >= 2 && !capture && !isPromotion(move) && undoesPreviousMove(pos, move)) {
-            ++i;
-            if (Shallow) best = std::max(best, 0);
-            continue;
-        }
-
-        const bool quietStage = picker.stage == StageQuiets;
-        const bool blocker = (ourBlockers & SquareBB[from]) != 0;
-        const bool plainQuiet = quietStage && !isPromotion(move) && !(entry & CheckHint) && !blocker;
-
-        // Late quiet moves without positional promise are pruned before they are made.
-        if constexpr (Shallow) {
-            if (plainQuiet && i >= depth && piecesLeft &&
-                eval + 2 * depth + gainOf(pos, move) < tuning.ShallowLateMoveMargin + beta + 2 * i) {
-                ++i;
-                continue;
-            }
-        } else {
-            constexpr int Scale = Cut ? 5 : All ? 1 : 6;
-            const int margin = Cut   ? tuning.CutLateMoveMargin
-                               : All ? tuning.AllLateMoveMargin
-                                     : tuning.ExclusionLateMoveMargin;
-            if (plainQuiet && i > tuning.LateMoveCount && depth < tuning.PruningMaxDepth &&
-                eval + depthScaled(Scale, depth) + gainOf(pos, move) < margin + beta + 2 * i) {
-                ++i;
-                continue;
-            }
-        }
-
-        // Moves that lose material by exchange.
-        const uint8_t mover = pos.board[from];
-        if constexpr (Cut || Exclusion) {
-            const int margin = Cut ? tuning.CutSeeFutilityMargin : ExclusionSeeFutilityMargin;
-            if (depth < tuning.PruningMaxDepth && eval + depthScaled(2, depth) < beta + margin &&
-                quietStage && mover != OurKing && !blocker && !(entry & CheckHint) && !seeOk<Us>(pos, move)) {
-                ++i;
-                continue;
-            }
-        }
-        if constexpr (Shallow) {
-            const bool worthIt = mover == OurKing || (capture && (depth > 5 || captureClass(entry))) ||
-                                 blocker || moveType(move) == MoveCastling || move == hashMove ||
-                                 seeOk<Us>(pos, move);
-            if (!worthIt) {
-                ++i;
-                continue;
-            }
-        }
-
-        const int lazyMargin = Shallow ? tuning.ShallowLazyMargin : tuning.NodeLazyMargin;
-        if (!makeLegalMove<Us>(pos, move, beta - lazyMargin, beta + lazyMargin)) continue;
-        const bool check = givesCheck<Us>(pos);
-        if (Shallow && check && picker.stage == StageGainMoves) {  // the checks came before
-            unmakeMove<Us>(pos, move);
-            continue;
-        }
-        const int childEval = pos.state->evalScore;
-        const uint8_t captured = pos.state->capturedPiece;
-
-        // The singular extension, or a recapture extension, for the hash move.
-        int extension = 0;
-        if constexpr (All) {
-            if (move == hashMove) {
-                extension = singular;
-                if (captured && lastCaptured && moveTo(move) == lastArrival)
-                    extension = std::max(extension, 1);
-            }
-        }
-        const int fullDepth = depth + extension - 2;
-
         int v;
-        if (evalHashShortcut(pos, depth)) {
-            v = -childEval;
-        } else if (check) {
-            v = -searchChild<Them, ChildKind>(pos, 1 - beta,
-                                              All ? depth + std::max(extension, 1) - 2 : depth - 1, true);
-        } else {
-            // Late moves whose evaluation after the move stays clearly short are dropped.
-            bool prune;
-            if constexpr (Shallow)
-                prune = i >= depth;
-            else if constexpr (All)
-                prune = i > 2 && depth < tuning.PruningMaxDepth && quietStage && extension == 0;
-            else if constexpr (Cut)
-                prune = i > tuning.LateMoveCount && depth < tuning.PruningMaxDepth && quietStage;
-            else
-                prune = i > tuning.LateMoveCount && depth < tuning.PruningMaxDepth && !captured;
-            if (prune) {
-                prune = Shallow
-                            ? 2 * depth - childEval < beta + i
-                            : depthScaled(2, depth) - childEval < beta + i - tuning.AfterMoveFutilityMargin;
-            }
-            if (prune) {
-                unmakeMove<Us>(pos, move);
-                ++i;
-                continue;
-            }
-
-            // Late-move reduction, with a re-search at full depth after a fail high.
-            int reducedDepth = fullDepth;
-            if constexpr (Cut || Exclusion) {
-                if (quietStage && i > 2) reducedDepth = depth - 2 - floorLog2(unsigned(i + 1));
-            } else if constexpr (All) {
-                if (quietStage && extension == 0) reducedDepth = depth - 6 - floorLog2(unsigned(i + 4));
-            }
-            v = -searchChild<Them, ChildKind>(pos, 1 - beta, reducedDepth, false);
-            if (reducedDepth != fullDepth && v >= beta)
-                v = -searchChild<Them, ChildKind>(pos, 1 - beta, fullDepth, false);
+        bool quiet;
+        const MoveStep step = zeroWindowMove<Us, Kind>(pos, frame, entry, picker.stage, i, v, quiet);
+        if (step == MoveStep::NotCounted) continue;
+        if (step != MoveStep::Searched) {
+            ++i;
+            if (Shallow && step == MoveStep::SkippedAsDraw) best = std::max(best, 0);
+            continue;
         }
-        unmakeMove<Us>(pos, move);
         if (abortRaised(pos)) return 0;
 
-        const bool quiet = !captured && !isPromotion(move);
+        const Move move = entryMove(entry);
         if (v >= beta) {
             if (quiet) rewardQuiet(pos, move, depth);
             storeFailHigh<Kind>(key, move, depth, v, generation);
@@ -585,14 +611,25 @@ int shallowSearchInCheck(Position& pos, int beta, int depth) {
     return zeroWindow<Us, ShallowNode, true>(pos, beta, depth, NoMove);
 }
 
-#define ORVO_INSTANTIATE(Us)                                            \
-    template int cutNodeSearch<Us>(Position&, int, int);                \
-    template int cutNodeSearchInCheck<Us>(Position&, int, int);         \
-    template int allNodeSearch<Us>(Position&, int, int);                \
-    template int allNodeSearchInCheck<Us>(Position&, int, int);         \
-    template int exclusionSearch<Us>(Position&, int, int, Move);        \
-    template int exclusionSearchInCheck<Us>(Position&, int, int, Move); \
-    template int shallowSearch<Us>(Position&, int, int);                \
+template <Side Us, SplitKind Kind>
+MoveStep splitZeroWindowMove(Position& pos, const ZeroWindowFrame& frame, MoveEntry entry, int stage, int i,
+                             int& v, bool& quiet) {
+    return zeroWindowMove < Us,
+           Kind == SplitCut ? CutNode : AllNode > (pos, frame, entry, stage, i, v, quiet);
+}
+
+#define ORVO_INSTANTIATE(Us)                                                                               \
+    template MoveStep splitZeroWindowMove<Us, SplitCut>(Position&, const ZeroWindowFrame&, MoveEntry, int, \
+                                                        int, int&, bool&);                                 \
+    template MoveStep splitZeroWindowMove<Us, SplitAll>(Position&, const ZeroWindowFrame&, MoveEntry, int, \
+                                                        int, int&, bool&);                                 \
+    template int cutNodeSearch<Us>(Position&, int, int);                                                   \
+    template int cutNodeSearchInCheck<Us>(Position&, int, int);                                            \
+    template int allNodeSearch<Us>(Position&, int, int);                                                   \
+    template int allNodeSearchInCheck<Us>(Position&, int, int);                                            \
+    template int exclusionSearch<Us>(Position&, int, int, Move);                                           \
+    template int exclusionSearchInCheck<Us>(Position&, int, int, Move);                                    \
+    template int shallowSearch<Us>(Position&, int, int);                                                   \
     template int shallowSearchInCheck<Us>(Position&, int, int);
 ORVO_INSTANTIATE(White)
 ORVO_INSTANTIATE(Black)

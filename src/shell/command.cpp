@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <string>
 
 #include "board/fen.h"
 #include "board/position.h"
@@ -54,8 +56,18 @@ static void endOfInput(Position& root) {
     executeCommand(root, "quit");
 }
 
+// Lines that arrived while a finished infinite or ponder search waited for "stop" and that
+// must wait until its "bestmove" has been printed. Executed in order once idle.
+static std::deque<std::string> deferredLines;
+
 void readCommand(Position& root) {
     if (stopping) return;
+    if (!deferredLines.empty() && searchIdle && !driverWaiting) {
+        const std::string line = std::move(deferredLines.front());
+        deferredLines.pop_front();
+        executeCommand(root, line.c_str());
+        return;
+    }
     if (quitRequested) executeCommand(root, "quit");
     if (inputClosed || !readInputLine(inputLine)) {
         inputClosed = 1;
@@ -78,6 +90,16 @@ static void stopSequence() {
 }
 
 static bool startsWith(const char* text, const char* word) { return strncmp(text, word, strlen(word)) == 0; }
+
+static bool perftCommandLine(const char* text) {
+    return startsWith(text, "perft ") && isdigit(static_cast<unsigned char>(text[6]));
+}
+
+// The commands carried out only while no search runs, "uci" apart.
+static bool idleCommand(const char* text) {
+    return startsWith(text, "go") || startsWith(text, "position") || startsWith(text, "setoption name") ||
+           strcmp(text, "bench") == 0 || strcmp(text, "eval") == 0 || perftCommandLine(text);
+}
 
 // The arguments that start at a fixed column, or an empty text when the line is shorter.
 static const char* argumentsAt(const char* text, size_t column) {
@@ -104,6 +126,17 @@ void executeCommand(Position& root, const char* text) {
             newGamePending = 1;
             stopSequence();
         }
+    } else if (driverWaiting) {
+        // The search has ended and waits for "stop" or "ponderhit". An option waits until the
+        // search is idle (a new thread count cannot be set up before); a command that sets up
+        // or starts something else ends the wait as "stop" does, so that the search's
+        // "bestmove" comes first and refers to the position it searched.
+        if (strcmp(text, "uci") == 0) {
+            printOptions();
+        } else if (idleCommand(text)) {
+            deferredLines.emplace_back(text);
+            if (!startsWith(text, "setoption")) stopSequence();
+        }
     } else if (!searching) {
         // A line that ran the benchmark is still compared with the commands below.
         const bool bench = strcmp(text, "bench") == 0;
@@ -117,7 +150,7 @@ void executeCommand(Position& root, const char* text) {
             setOption(argumentsAt(text, 15));
         } else if (strcmp(text, "uci") == 0) {
             printOptions();
-        } else if (startsWith(text, "perft ") && isdigit(static_cast<unsigned char>(text[6]))) {
+        } else if (perftCommandLine(text)) {
             perftCommand(root, atoi(text + 6));
         } else if (strcmp(text, "eval") == 0) {
             evalCommand(root);

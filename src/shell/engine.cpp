@@ -1,6 +1,7 @@
 #include "shell/engine.h"
 
 #include <atomic>
+#include <cstring>
 
 #include "board/bitboard.h"
 #include "board/fen.h"
@@ -24,7 +25,27 @@
 #include "shell/params.h"
 #include "smp/threads.h"
 
-void newGame(Position&) { firstSearchOfGame = 1; }
+void newGame(Position& pos) {
+    // The initial position on a cleared state stack, every derived field rebuilt; this
+    // also marks the position valid.
+    parseFen(pos, StartFen);
+    pos.ply = 0;
+    pos.historyLength = 0;
+    std::memset(pos.keyHistory, 0, sizeof pos.keyHistory);
+
+    // What one search hands to the next: nothing survives into a new game.
+    previousSearchDepth = 1000;
+    bestMove = 0;
+    instantMoveArmed = 1;
+    firstSearchOfGame = 1;
+
+    clearPVHash();
+    clearHash();
+    clearEvalHash();
+    resetHistory();
+    clearPositionalGains();
+    clearPawnHash();
+}
 
 static Lock quitLock;
 static std::atomic<bool> shutdownUnderWay{false};

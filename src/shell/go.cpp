@@ -6,6 +6,7 @@
 #include "board/position.h"
 #include "platform/platform.h"
 #include "search/driver.h"
+#include "shell/command.h"
 #include "shell/flags.h"
 #include "shell/output.h"
 #include "shell/params.h"
@@ -51,7 +52,9 @@ void parseGo(Position& root, const char* line) {
     int64_t increment[2] = {0, 0};
     int64_t movesToGo = 0;
 
-    char tokens[1024];
+    // The whole command line: a limit after a kilobyte of other words still counts. Only one
+    // thread at a time parses a "go".
+    static char tokens[InputLineSize];
     strncpy(tokens, line, sizeof tokens - 1);
     tokens[sizeof tokens - 1] = 0;
     char* save = nullptr;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "hash/hashoption.h"
+#include "shell/command.h"
 #include "shell/engine.h"
 #include "shell/output.h"
 #include "shell/params.h"
@@ -58,7 +59,7 @@ void setOption(const char* text) {
     while (length > 0 && (text[length - 1] == ' ' || text[length - 1] == '\t')) --length;
     if (length == 0) return;
 
-    char line[1024];
+    static char line[InputLineSize];  // options are set by one thread at a time
     if (length >= sizeof line) length = sizeof line - 1;
     memcpy(line, text, length);
     line[length] = 0;

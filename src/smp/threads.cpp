@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "hash/tt.h"
 #include "search/driver.h"
 #include "search/search.h"
 #include "shell/flags.h"
@@ -123,6 +124,7 @@ int startWorkers(int) {
     stopSearch = 0;
     idleMask = 0;
     threadCount = n;
+    hashClearThreads = n;
     for (int t = 0; t < n; ++t) {
         for (Slot& slot : slots[t]) {
             slot.active = 0;
@@ -182,6 +184,10 @@ void prepareSearch(Position& root) {
             slot.active = 0;
             setAbort(slot.position, false);
             slot.position.nodes = 0;
+            // Every slot starts the search on a clean stack above its root record, so
+            // nothing a search wrote per ply (killers above all) reaches the next one.
+            std::memset(static_cast<void*>(slot.position.stateBase + 2), 0,
+                        (SearchStackRecords - 2) * sizeof(StateRecord));
         }
     }
     main.active = 1;

@@ -16,6 +16,7 @@
 
 struct MovePicker;
 struct SplitPoint;
+struct ZeroWindowFrame;
 
 constexpr int MaxThreads = 12;
 constexpr int SlotsPerThread = 8;
@@ -46,7 +47,12 @@ struct SplitPoint {
     int32_t alphaMove;    // PV kind: the move that raised bestValue, 0 = none
     int32_t workerCount;  // participants searching a move here now
     MovePicker* picker;   // the owner node's picker, shared by all participants
-    uint8_t cutoff;       // a participant failed high
+    // The moves the owner node has counted, pruned ones included; each move taken counts one.
+    int32_t moveCount;
+    // Zero-window kinds: the owner node's frame (it lives while the split point is in use).
+    const ZeroWindowFrame* frame;
+    int32_t hashExtension;  // PV kind: the extension of the node's hash move
+    uint8_t cutoff;         // a participant failed high
     uint8_t inUse;
     Lock splitLock;
 };

@@ -1,0 +1,203 @@
+// A new game is a new game: what start-up and "ucinewgame" reset, and that nothing one
+// search leaves behind changes the next search of a new game.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "board/fen.h"
+#include "board/position.h"
+#include "engine_process.h"
+#include "hash/evalhash.h"
+#include "hash/pawnhash.h"
+#include "hash/pvhash.h"
+#include "hash/tt.h"
+#include "movegen/gaintable.h"
+#include "movegen/history.h"
+#include "search/driver.h"
+#include "search/root.h"
+#include "shell/command.h"
+#include "shell/engine.h"
+#include "shell/flags.h"
+#include "shell/options.h"
+#include "smp/threads.h"
+
+namespace {
+
+const char* const OpeningA = "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4";
+const char* const MiddlegameB = "r4rk1/1pp1qppp/p1np1n2/2b1p1B1/2B1P1b1/P1NP1N2/1PP1QPPP/R4RK1 w - - 0 10";
+
+const std::set<std::string> StartMoves = {"a2a3", "a2a4", "b2b3", "b2b4", "c2c3", "c2c4", "d2d3",
+                                          "d2d4", "e2e3", "e2e4", "f2f3", "f2f4", "g2g3", "g2g4",
+                                          "h2h3", "h2h4", "b1a3", "b1c3", "g1f3", "g1h3"};
+
+// The engine in this process with one search thread and a 16 MB table.
+void startEngine() {
+    static const bool started = [] {
+        startUp();
+        setOption("Threads value 1");
+        setOption("Hash value 16");
+        return true;
+    }();
+    (void)started;
+}
+
+// A fixed-depth search through the command executor, quietly; returns the node count.
+uint64_t search(const std::string& position, int depth) {
+    executeCommand(rootPosition, ("position " + position).c_str());
+    benchMode = 1;
+    executeCommand(rootPosition, ("go depth " + std::to_string(depth)).c_str());
+    benchMode = 0;
+    return totalNodes();
+}
+
+bool allBytesZero(const void* block, size_t bytes) {
+    const auto* p = static_cast<const unsigned char*>(block);
+    return std::all_of(p, p + bytes, [](unsigned char b) { return b == 0; });
+}
+
+// The bestmove and the node count of the final report of a search through the binary.
+struct Result {
+    std::string best;
+    std::string nodes;
+};
+
+Result searchThrough(EngineProcess& engine, const std::string& position, int depth) {
+    if (!position.empty()) engine.send("position " + position);
+    engine.send("go depth " + std::to_string(depth));
+    std::vector<std::string> lines;
+    const auto best = engine.waitFor("bestmove", 120000, &lines);
+    Result r;
+    if (!best) return r;
+    r.best = best->substr(9, best->find(' ', 9) - 9);
+    for (const std::string& l : lines) {
+        const size_t at = l.find(" nodes ");
+        if (l.rfind("info multipv", 0) == 0 && at != std::string::npos)
+            r.nodes = l.substr(at + 7, l.find(' ', at + 7) - at - 7);
+    }
+    return r;
+}
+
+// An engine past its banner, with the options every comparison here uses.
+struct OneThreadEngine : EngineProcess {
+    OneThreadEngine() {
+        skipBanner();
+        send("setoption name Threads value 1");
+        send("setoption name Hash value 16");
+        send("isready");
+        waitFor("readyok");
+    }
+};
+
+}  // namespace
+
+TEST(NewGame, ResetsThePositionAndEmptiesEveryTable) {
+    startEngine();
+    search(std::string("fen ") + MiddlegameB + " moves a3a4", 9);
+    ASSERT_NE(bestMove.load(), 0);
+    ASSERT_EQ(previousSearchDepth, bestDepth);
+    ASSERT_FALSE(firstSearchOfGame);
+
+    executeCommand(rootPosition, "ucinewgame");
+
+    // The root is the initial position, as a fresh set-up gives it.
+    static Position fresh;
+    initPosition(fresh);
+    parseFen(fresh, StartFen);
+    EXPECT_EQ(0, std::memcmp(rootPosition.board, fresh.board, sizeof fresh.board));
+    EXPECT_EQ(rootPosition.state->key, fresh.state->key);
+    EXPECT_EQ(rootPosition.state->castling, 15);
+    EXPECT_EQ(rootPosition.state->rule50, 0);
+    EXPECT_EQ(rootPosition.sideToMove, White);
+    EXPECT_EQ(rootPosition.ply, 0);
+    EXPECT_EQ(rootPosition.historyLength, 0u);
+    EXPECT_TRUE(allBytesZero(rootPosition.keyHistory, sizeof rootPosition.keyHistory));
+    EXPECT_TRUE(positionValid);
+
+    // What one search carries to the next is back to its new-game value.
+    EXPECT_EQ(previousSearchDepth, 1000);
+    EXPECT_EQ(bestMove.load(), 0);
+    EXPECT_TRUE(firstSearchOfGame);
+
+    // Every table is empty.
+    for (uint64_t i = 0; i < hashEntryCount; ++i) {
+        TTEntry empty{};
+        empty.generation = 128;
+        ASSERT_EQ(0, std::memcmp(&HashTable[i], &empty, sizeof empty)) << "entry " << i;
+    }
+    EXPECT_EQ(hashGeneration, 0);
+    EXPECT_EQ(probePV(fresh.state->key), 0);
+    EXPECT_TRUE(allBytesZero(PVHash, pvHashCount * sizeof(PVEntry)));
+    EXPECT_TRUE(allBytesZero(EvalHash, evalHashCount * sizeof(uint64_t)));
+    EXPECT_TRUE(allBytesZero(PawnHashTable, pawnHashCount * sizeof(PawnHashEntry)));
+    EXPECT_TRUE(allBytesZero(PositionalGainTable, sizeof PositionalGainTable));
+    for (const auto& row : HistoryTable)
+        for (uint16_t counter : row) ASSERT_EQ(counter, 2048);
+    releasePosition(fresh);
+}
+
+TEST(NewGame, ALargeTableIsClearedByEverySearchThread) {
+    startEngine();
+    setOption("Hash value 128");
+    search("startpos", 8);
+    hashClearThreads = 3;  // uneven parts: the last one takes the remainder
+    clearHash();
+    hashClearThreads = threadCount;
+    TTEntry empty{};
+    empty.generation = 128;
+    for (uint64_t i = 0; i < hashEntryCount; ++i)
+        ASSERT_EQ(0, std::memcmp(&HashTable[i], &empty, sizeof empty)) << "entry " << i;
+    setOption("Hash value 16");
+}
+
+// With ucinewgame between them, the same search gives the same tree whatever was searched
+// before: no table, killer or carried value of the earlier searches reaches it.
+TEST(NewGame, TheSameSearchAfterUcinewgameCountsTheSameNodes) {
+    startEngine();
+    const std::string a = std::string("fen ") + OpeningA;
+    const std::string b = std::string("fen ") + MiddlegameB;
+    executeCommand(rootPosition, "ucinewgame");
+    const uint64_t first = search(a, 10);
+    const Move firstMove = bestMove;
+    executeCommand(rootPosition, "ucinewgame");
+    search(b, 10);
+    executeCommand(rootPosition, "ucinewgame");
+    EXPECT_EQ(search(a, 10), first);
+    EXPECT_EQ(bestMove.load(), firstMove);
+}
+
+TEST(NewGameProcess, GoBeforeAnyPositionSearchesTheStartPosition) {
+    EngineProcess engine;
+    engine.skipBanner();
+    Result r = searchThrough(engine, "", 1);
+    EXPECT_TRUE(StartMoves.count(r.best)) << r.best;
+    // After a game from another position, ucinewgame alone brings back the start position.
+    r = searchThrough(engine, "fen 4k3/8/8/8/8/8/4p3/4K3 b - - 0 1", 1);
+    EXPECT_FALSE(StartMoves.count(r.best)) << r.best;
+    engine.send("ucinewgame");
+    r = searchThrough(engine, "", 2);
+    EXPECT_TRUE(StartMoves.count(r.best)) << r.best;
+    engine.send("quit");
+    EXPECT_EQ(engine.waitExit(), 0);
+}
+
+TEST(NewGameProcess, UcinewgameGivesTheNodeCountOfAFreshProcess) {
+    const std::string a = std::string("fen ") + OpeningA + " moves e1g1 f6e4";
+    Result fresh;
+    {
+        OneThreadEngine engine;
+        fresh = searchThrough(engine, a, 9);
+    }
+    ASSERT_FALSE(fresh.nodes.empty());
+
+    OneThreadEngine engine;
+    searchThrough(engine, std::string("fen ") + MiddlegameB, 8);
+    searchThrough(engine, a, 6);
+    engine.send("ucinewgame");
+    const Result again = searchThrough(engine, a, 9);
+    EXPECT_EQ(again.nodes, fresh.nodes);
+    EXPECT_EQ(again.best, fresh.best);
+}
