@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <string>
 
 #ifndef ORVO_BINARY
 #define ORVO_BINARY "orvo"
@@ -22,6 +23,10 @@ static long long nowMs() {
 
 EngineProcess::EngineProcess() {
     signal(SIGPIPE, SIG_IGN);
+    // ORVO_ENGINE, when set, is a shell command that starts the engine instead of the
+    // binary of this build: orvo.exe under Wine, for one.
+    const char* other = getenv("ORVO_ENGINE");
+    const std::string command = other ? std::string("exec ") + other : std::string();
     int in[2], out[2];
     if (pipe(in) != 0 || pipe(out) != 0) abort();
     pid = fork();
@@ -32,7 +37,10 @@ EngineProcess::EngineProcess() {
         close(in[1]);
         close(out[0]);
         close(out[1]);
-        execl(ORVO_BINARY, ORVO_BINARY, static_cast<char*>(nullptr));
+        if (other)
+            execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        else
+            execl(ORVO_BINARY, ORVO_BINARY, static_cast<char*>(nullptr));
         _exit(127);
     }
     close(in[0]);
@@ -62,8 +70,6 @@ void EngineProcess::sendRaw(const std::string& bytes) {
     }
 }
 
-void EngineProcess::send(const std::string& line) { sendRaw(line + "\n"); }
-
 void EngineProcess::closeInput() {
     if (toEngine >= 0) close(toEngine);
     toEngine = -1;
@@ -89,37 +95,6 @@ std::optional<std::string> EngineProcess::readLine(int timeoutMs) {
     }
 }
 
-std::optional<std::string> EngineProcess::waitFor(const std::string& prefix, int timeoutMs,
-                                                  std::vector<std::string>* seen) {
-    const long long deadline = nowMs() + timeoutMs;
-    for (;;) {
-        const long long left = deadline - nowMs();
-        if (left < 0) return std::nullopt;
-        auto line = readLine(int(left));
-        if (!line) return std::nullopt;
-        if (seen) seen->push_back(*line);
-        if (line->compare(0, prefix.size(), prefix) == 0) return line;
-    }
-}
-
-std::vector<std::string> EngineProcess::drain(int timeoutMs) {
-    std::vector<std::string> lines;
-    const long long deadline = nowMs() + timeoutMs;
-    for (;;) {
-        const long long left = deadline - nowMs();
-        if (left < 0) break;
-        auto line = readLine(int(left));
-        if (!line) break;
-        lines.push_back(*line);
-    }
-    return lines;
-}
-
-void EngineProcess::skipBanner() {
-    readLine(10000);
-    readLine(10000);
-}
-
 int EngineProcess::waitExit(int timeoutMs) {
     const long long deadline = nowMs() + timeoutMs;
     for (;;) {
@@ -132,25 +107,4 @@ int EngineProcess::waitExit(int timeoutMs) {
         if (nowMs() > deadline) return -1;
         usleep(2000);
     }
-}
-
-StartedEngine::StartedEngine(bool ponder) {
-    skipBanner();
-    send("setoption name Hash value 16");
-    if (ponder) send("setoption name Ponder value true");
-    send("isready");
-    waitFor("readyok");
-}
-
-bool startsWith(const std::string& line, const std::string& prefix) { return line.rfind(prefix, 0) == 0; }
-
-int countBestmoves(const std::vector<std::string>& lines) {
-    int n = 0;
-    for (const auto& l : lines) n += startsWith(l, "bestmove");
-    return n;
-}
-
-long long msSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
-        .count();
 }

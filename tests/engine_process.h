@@ -2,8 +2,6 @@
 // timeout, so a hang fails the test instead of stalling the whole run.
 #pragma once
 
-#include <sys/types.h>
-
 #include <chrono>
 #include <optional>
 #include <string>
@@ -20,9 +18,15 @@ constexpr int SlowBuildFactor = 1;
 #endif
 
 struct EngineProcess {
-    pid_t pid = -1;
+#ifdef _WIN32
+    void* process = nullptr;     // the engine's process handle
+    void* toEngine = nullptr;    // write end of the engine's standard input
+    void* fromEngine = nullptr;  // read end of the engine's standard output
+#else
+    int pid = -1;
     int toEngine = -1;    // write end of the engine's standard input
     int fromEngine = -1;  // read end of the engine's standard output
+#endif
     std::string pending;  // bytes read but not yet returned as lines
 
     EngineProcess();  // starts the engine

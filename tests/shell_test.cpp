@@ -1,6 +1,9 @@
 // The command loop and the options, through the real binary and directly.
 #include <gtest/gtest.h>
+
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <string>
@@ -97,6 +100,8 @@ TEST(ShellProcess, OverlongLineIsCutAndTheNextLineStillWorks) {
     EXPECT_EQ(engine.waitExit(), 0);
 }
 
+// Descriptor 0 swapped for a pipe: POSIX only.
+#ifndef _WIN32
 // Feeds bytes to readInputLine through a pipe put in place of standard input.
 class InputLineTest : public ::testing::Test {
 protected:
@@ -152,6 +157,7 @@ TEST_F(InputLineTest, LongLinesAreCutAtTheBufferEnd) {
     EXPECT_EQ(std::string(buffer), "last");
     EXPECT_FALSE(readInputLine(buffer));
 }
+#endif
 
 TEST(Options, SpinValuesAreClampedAndMatchedByPrefix) {
     setDefaults();

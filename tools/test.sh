@@ -1,7 +1,8 @@
 #!/bin/sh
-# Builds the engine and runs the tests three times: every test in the optimised build, in
-# a build with AddressSanitizer and UndefinedBehaviorSanitizer (the slow suites are left
-# out there), and the tests that start threads in a build with ThreadSanitizer.
+# Builds the engine and runs the tests: every test in the optimised build, in a build with
+# AddressSanitizer and UndefinedBehaviorSanitizer (the slow suites are left out there), and
+# the tests that start threads in a build with ThreadSanitizer. Then the Windows build,
+# cross-built with MinGW-w64, is tested under Wine.
 set -eu
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -39,4 +40,6 @@ if [ -n "$(ls -A "$reports")" ]; then
     echo "ThreadSanitizer reported the problems above" >&2
     exit 1
 fi
-exit "$status"
+[ "$status" -eq 0 ] || exit "$status"
+
+./tools/test-windows.sh

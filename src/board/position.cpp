@@ -7,6 +7,7 @@
 #include "board/zobrist.h"
 #include "eval/pst.h"
 #include "movegen/attacks.h"
+#include "platform/platform.h"
 #include "shell/flags.h"
 
 Position rootPosition;
@@ -20,7 +21,7 @@ void initPosition(Position& pos) {
     StateRecord* stack = pos.stateBase;
     if (!stack) {
         const size_t bytes = size_t(StateStackSize) * sizeof(StateRecord);
-        stack = static_cast<StateRecord*>(std::aligned_alloc(64, bytes));
+        stack = static_cast<StateRecord*>(allocateLarge(bytes, 64));
     }
     std::memset(&pos, 0, sizeof pos);
     std::memset(stack, 0, size_t(StateStackSize) * sizeof(StateRecord));
@@ -29,7 +30,7 @@ void initPosition(Position& pos) {
 }
 
 void releasePosition(Position& pos) {
-    std::free(pos.stateBase);
+    freeLarge(pos.stateBase);
     pos.stateBase = pos.state = nullptr;
 }
 

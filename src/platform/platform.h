@@ -3,10 +3,34 @@
 // Nothing outside this directory includes an operating-system header.
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+
+#ifndef _WIN32
+#include <condition_variable>
 #include <mutex>
+#endif
+
+#ifdef _WIN32
+
+// A mutual-exclusion lock: a critical section, kept in storage of its size so that this
+// header needs no Windows header. Locks live as long as the process.
+struct Lock {
+    Lock();
+    void enter();
+    void leave();
+    alignas(8) unsigned char criticalSection[40];
+};
+
+// An auto-reset event: signal wakes one waiter (or the next one to wait) and resets itself.
+struct Event {
+    Event();
+    void signal();
+    void wait();
+    void* handle;
+};
+
+#else
 
 // A mutual-exclusion lock.
 struct Lock {
@@ -24,6 +48,8 @@ struct Event {
     void wait();
 };
 
+#endif
+
 // Prepares the process: a vanished reader of standard output must not kill the engine.
 void platformInit();
 
@@ -40,9 +66,13 @@ int processorCount();
 uint64_t physicalMemoryBytes();
 bool hasPopcnt();
 
-// Asks the system to back a large block with huge pages (fewer address-translation misses
-// when a table is probed at random). Only a hint: nothing changes when it is refused.
-void adviseHugePages(void* block, size_t bytes);
+// A block for a large table or a state stack: `bytes` bytes starting on a multiple of
+// `alignment` (a power of two up to 4096), not cleared. Blocks of 2 MiB and more are
+// offered huge pages where the system has them, which saves address-translation misses
+// when a table is probed at random. Returns null when the memory cannot be had.
+void* allocateLarge(size_t bytes, size_t alignment);
+// Releases a block of allocateLarge (null is ignored).
+void freeLarge(void* block);
 
 // True when a read of standard input would not block: bytes are pending, or the input
 // has ended (so that the reader sees the end).

@@ -95,8 +95,8 @@ void clearSearchTables() {
 void writeBenchmarkFile(uint64_t nodes, uint64_t millis, uint64_t kiloNps) {
     char stamp[32];
     const time_t now = time(nullptr);
-    tm local;
-    localtime_r(&now, &local);
+    // The benchmark runs on the main thread, the only user of localtime's buffer.
+    const tm local = *localtime(&now);
     strftime(stamp, sizeof stamp, "%H-%M_%b-%d", &local);
     printLine("results written to:\n");
     printLine("benchmark_%s.txt\n\n", stamp);

@@ -27,7 +27,9 @@ constexpr int64_t ReserveCap = 1000000;
 // microsecond arithmetic below cannot overflow.
 constexpr long long LargestMillis = 1LL << 40;
 
-uint64_t clockMicros() { return tickMillis() * 1000u; }
+uint64_t clockOffsetMillis = 0;
+
+uint64_t clockMicros() { return (tickMillis() + clockOffsetMillis) * 1000u; }
 
 // Plain decimal conversion: leading blanks, optional sign, digits; anything else is 0.
 static long long decimal(const char* text) {

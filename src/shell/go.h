@@ -21,6 +21,8 @@ extern int64_t searchStartTime;
 
 // The engine clock: a monotonic millisecond tick times 1000.
 uint64_t clockMicros();
+// Tests only: milliseconds added to the tick, 0 in normal running.
+extern uint64_t clockOffsetMillis;
 
 // Reads the limits of a "go" line and turns the clock of the side to move into limits.
 void parseGo(Position& root, const char* line);

@@ -7,6 +7,7 @@
 #include <time.h>
 #include <unistd.h>
 #include <cerrno>
+#include <cstdlib>
 #include <thread>
 
 void Event::signal() {
@@ -55,14 +56,21 @@ bool hasPopcnt() {
     return (ecx >> 23) & 1;
 }
 
-void adviseHugePages(void* block, size_t bytes) {
+constexpr size_t HugePageBytes = 2 * 1024 * 1024;
+
+void* allocateLarge(size_t bytes, size_t alignment) {
+    // Large blocks start on a huge-page boundary so that the system can back them with
+    // huge pages; aligned_alloc wants a size that is a multiple of the alignment.
+    if (bytes >= HugePageBytes) alignment = HugePageBytes;
+    bytes = (bytes + alignment - 1) & ~(alignment - 1);
+    void* block = std::aligned_alloc(alignment, bytes);
 #ifdef MADV_HUGEPAGE
-    madvise(block, bytes, MADV_HUGEPAGE);
-#else
-    (void)block;
-    (void)bytes;
+    if (block && bytes >= HugePageBytes) madvise(block, bytes, MADV_HUGEPAGE);
 #endif
+    return block;
 }
+
+void freeLarge(void* block) { std::free(block); }
 
 bool inputAvailable() {
     pollfd request{0, POLLIN, 0};
