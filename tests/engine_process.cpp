@@ -21,12 +21,16 @@ static long long nowMs() {
     return t.tv_sec * 1000LL + t.tv_nsec / 1000000;
 }
 
-EngineProcess::EngineProcess() {
+// ORVO_ENGINE, when set, is a shell command that starts the engine instead of the binary of
+// this build: orvo.exe under Wine, for one.
+EngineProcess::EngineProcess() : EngineProcess(std::string()) {}
+
+EngineProcess::EngineProcess(const std::string& launcher) {
     signal(SIGPIPE, SIG_IGN);
-    // ORVO_ENGINE, when set, is a shell command that starts the engine instead of the
-    // binary of this build: orvo.exe under Wine, for one.
-    const char* other = getenv("ORVO_ENGINE");
-    const std::string command = other ? std::string("exec ") + other : std::string();
+    const char* engine = getenv("ORVO_ENGINE");
+    const bool viaShell = engine || !launcher.empty();
+    const std::string command =
+        "exec " + launcher + " " + (engine ? std::string(engine) : std::string(ORVO_BINARY));
     int in[2], out[2];
     if (pipe(in) != 0 || pipe(out) != 0) abort();
     pid = fork();
@@ -37,7 +41,7 @@ EngineProcess::EngineProcess() {
         close(in[1]);
         close(out[0]);
         close(out[1]);
-        if (other)
+        if (viaShell)
             execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
         else
             execl(ORVO_BINARY, ORVO_BINARY, static_cast<char*>(nullptr));

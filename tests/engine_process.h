@@ -30,6 +30,10 @@ struct EngineProcess {
     std::string pending;  // bytes read but not yet returned as lines
 
     EngineProcess();  // starts the engine
+#ifndef _WIN32
+    // Starts the engine through a launcher command line ("taskset -c 0", say).
+    explicit EngineProcess(const std::string& launcher);
+#endif
     ~EngineProcess();
 
     void send(const std::string& line);  // appends "\n"

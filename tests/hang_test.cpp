@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <mutex>
 #include <random>
 #include <string>
@@ -256,3 +257,30 @@ TEST(HangInProcess, ManyThreadsStartAndStopAtRandomMoments) {
     processorCountOverride = 0;
     setOption("Threads value 1");
 }
+
+#ifndef _WIN32
+// The number of threads of a running process.
+static int threadsOf(int pid) {
+    int n = 0;
+    const std::string folder = "/proc/" + std::to_string(pid) + "/task";
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) n += entry.is_directory();
+    return n;
+}
+
+// A process limited to one processor gets one search thread, whatever "Threads" asks for.
+TEST(HangProcess, SearchThreadsFollowTheProcessorsTheProcessMayUse) {
+    if (std::system("taskset -c 0 true > /dev/null 2>&1") != 0) GTEST_SKIP() << "no taskset here";
+    EngineProcess engine("taskset -c 0");
+    engine.skipBanner();
+    auto settle = [&](const char* threads) {
+        engine.send(std::string("setoption name Threads value ") + threads);
+        engine.send("isready");
+        EXPECT_TRUE(engine.waitFor("readyok", 10000 * SlowBuildFactor));
+        return threadsOf(engine.pid);
+    };
+    const int one = settle("1");
+    EXPECT_EQ(settle("12"), one);
+    engine.send("go depth 6");
+    EXPECT_TRUE(engine.waitFor("bestmove", 30000 * SlowBuildFactor));
+}
+#endif

@@ -2,6 +2,7 @@
 
 #include <cpuid.h>
 #include <poll.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <time.h>
@@ -39,7 +40,17 @@ uint64_t tickMillis() {
     return uint64_t(now.tv_sec) * 1000u + uint64_t(now.tv_nsec) / 1000000u;
 }
 
+// The processors this process may run on: a container or taskset that allows two cores
+// gets two search threads, however many the machine has.
 int processorCount() {
+#ifdef __linux__
+    cpu_set_t allowed;
+    CPU_ZERO(&allowed);
+    if (sched_getaffinity(0, sizeof allowed, &allowed) == 0) {
+        const int count = CPU_COUNT(&allowed);
+        if (count >= 1) return count;
+    }
+#endif
     long count = sysconf(_SC_NPROCESSORS_ONLN);
     return count < 1 ? 1 : int(count);
 }
