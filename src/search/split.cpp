@@ -208,6 +208,34 @@ static int zeroWindowChild(Position& pos, int beta, int depth, bool inCheck) {
     return inCheck ? quiesceInCheck<Us>(pos, beta, 0) : quiesce<Us>(pos, beta, 0);
 }
 
+// A move a participant takes from the split point: the picker stage it came from, its
+// number in the node's count of moves, and the split point's alpha when it was taken.
+struct SplitMove {
+    MoveEntry entry;
+    int stage;
+    int i;
+    int alpha;
+};
+
+// Takes the split point's next move; false once a participant has failed high or no move is
+// left.
+template <Side Us>
+static bool takeSplitMove(Position& pos, SplitPoint& sp, SplitMove& next) {
+    sp.splitLock.enter();
+    bool taken = false;
+    if (!sp.cutoff) {
+        const MoveEntry entry = nextMove<Us>(pos, *sp.picker);
+        if (entry) {
+            next = {entry, sp.picker->stage, sp.moveCount++, sp.alpha};
+            taken = true;
+        } else {
+            sp.picker->stage = StageExhausted;
+        }
+    }
+    sp.splitLock.leave();
+    return taken;
+}
+
 // One participant's loop over the moves of a PV-kind split point.
 template <Side Us>
 static void searchSplitPVMoves(Slot& slot) {
@@ -215,31 +243,16 @@ static void searchSplitPVMoves(Slot& slot) {
 
     Position& pos = slot.position;
     SplitPoint& sp = *slot.splitPoint;
-    MovePicker& picker = *sp.picker;
     // Fixed while the split point is in use.
     const int depth = sp.depth, beta = sp.beta;
     const int eval = pos.state->evalScore;
-    const Move hashMove = Move(picker.ttMove);
+    const Move hashMove = Move(sp.picker->ttMove);
     const uint64_t key = pos.state->key;
     const uint8_t generation = pos.state->ttGeneration;
 
-    for (;;) {
-        sp.splitLock.enter();
-        if (sp.cutoff) {
-            sp.splitLock.leave();
-            return;
-        }
-        const MoveEntry entry = nextMove<Us>(pos, picker);
-        if (!entry) {
-            picker.stage = StageExhausted;
-            sp.splitLock.leave();
-            return;
-        }
-        const int stage = picker.stage;
-        const int i = sp.moveCount++;
-        const int alpha = sp.alpha;
-        sp.splitLock.leave();
-
+    for (SplitMove next; takeSplitMove<Us>(pos, sp, next);) {
+        const MoveEntry entry = next.entry;
+        const int stage = next.stage, i = next.i, alpha = next.alpha;
         const Move move = entryMove(entry);
         const bool capture = isCapture<Us>(pos, move);
         // Taking back our own previous move gains nothing over the position two plies up.
@@ -294,30 +307,16 @@ template <Side Us, SplitKind Kind>
 static void searchSplitZeroWindowMoves(Slot& slot) {
     Position& pos = slot.position;
     SplitPoint& sp = *slot.splitPoint;
-    MovePicker& picker = *sp.picker;
     // Fixed while the split point is in use.
     const ZeroWindowFrame frame = *sp.frame;
     const int depth = sp.depth, beta = sp.beta;
 
-    for (;;) {
-        sp.splitLock.enter();
-        if (sp.cutoff) {
-            sp.splitLock.leave();
-            return;
-        }
-        const MoveEntry entry = nextMove<Us>(pos, picker);
-        if (!entry) {
-            picker.stage = StageExhausted;
-            sp.splitLock.leave();
-            return;
-        }
-        const int stage = picker.stage;
-        const int i = sp.moveCount++;
-        sp.splitLock.leave();
-
+    for (SplitMove next; takeSplitMove<Us>(pos, sp, next);) {
+        const MoveEntry entry = next.entry;
         int v;
         bool quiet;
-        if (splitZeroWindowMove<Us, Kind>(pos, frame, entry, stage, i, v, quiet) != MoveStep::Searched)
+        if (splitZeroWindowMove<Us, Kind>(pos, frame, entry, next.stage, next.i, v, quiet) !=
+            MoveStep::Searched)
             continue;
         if (abortRaised(pos)) return;
 
