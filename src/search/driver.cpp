@@ -268,7 +268,10 @@ void runSearch(Position& root) {
     searchIdle = 1;
 
     if (newGamePending) newGame(root);
-    while (pollBusy) sleepMs(1);
+    // The poll thread must have left its checks of this search (timerAwake falls when it
+    // does), not only its stop handler: a check still running could otherwise read the
+    // commands of the next search before that search is set up, and race with its set-up.
+    while (pollBusy || timerAwake) sleepMs(1);
 }
 
 void iterationDone(Position& pos, int depth) {
