@@ -55,9 +55,15 @@ struct EngineProcess {
     int waitExit(int timeoutMs = 5000);
 };
 
-// A started engine with a 16 MB table, past the banner, with the Ponder option if asked.
+// A started engine with a 16 MB table, past the banner, with the Ponder option if asked
+// and the number of search threads if given.
 struct StartedEngine : EngineProcess {
-    explicit StartedEngine(bool ponder = false);
+    explicit StartedEngine(bool ponder = false, int threads = 0);
+};
+
+// The engine searching on two threads.
+struct TwoThreadEngine : StartedEngine {
+    TwoThreadEngine() : StartedEngine(false, 2) {}
 };
 
 bool startsWith(const std::string& line, const std::string& prefix);

@@ -43,9 +43,10 @@ void EngineProcess::skipBanner() {
     readLine(10000);
 }
 
-StartedEngine::StartedEngine(bool ponder) {
+StartedEngine::StartedEngine(bool ponder, int threads) {
     skipBanner();
     send("setoption name Hash value 16");
+    if (threads > 0) send("setoption name Threads value " + std::to_string(threads));
     if (ponder) send("setoption name Ponder value true");
     send("isready");
     waitFor("readyok");

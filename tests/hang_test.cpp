@@ -34,8 +34,6 @@ const char* const Middlegame = "r1bq1rk1/pp2ppbp/2np1np1/8/3NP3/2N1BP2/PPPQ2PP/R
 // Checkmated: an infinite search ends at once and then waits for "stop".
 const char* const Mated = "rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3";
 
-bool startsWith(const std::string& line, const std::string& prefix) { return line.rfind(prefix, 0) == 0; }
-
 int countPrefix(const std::vector<std::string>& lines, const std::string& prefix) {
     return int(std::count_if(lines.begin(), lines.end(),
                              [&](const std::string& l) { return startsWith(l, prefix); }));
@@ -63,17 +61,6 @@ struct Watchdog {
         }
         done.notify_one();
         thread.join();
-    }
-};
-
-// A started engine with two search threads and a small table, past the banner.
-struct TwoThreadEngine : EngineProcess {
-    TwoThreadEngine() {
-        skipBanner();
-        send("setoption name Hash value 16");
-        send("setoption name Threads value 2");
-        send("isready");
-        waitFor("readyok");
     }
 };
 

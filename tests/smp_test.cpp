@@ -442,21 +442,6 @@ TEST(ParallelSearch, ManySearchesInARowOnFourThreads) {
     EXPECT_GT(splitsDone, before);
 }
 
-namespace {
-
-// The engine binary searching on two threads.
-struct TwoThreadEngine : EngineProcess {
-    TwoThreadEngine() {
-        skipBanner();
-        send("setoption name Hash value 16");
-        send("setoption name Threads value 2");
-        send("isready");
-        waitFor("readyok");
-    }
-};
-
-}  // namespace
-
 TEST(ParallelSearchProcess, StopEndsAnInfiniteSearchOnTwoThreadsAtOnce) {
     TwoThreadEngine engine;
     for (int round = 0; round < 8; ++round) {

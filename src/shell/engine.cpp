@@ -26,11 +26,9 @@
 #include "smp/threads.h"
 
 void newGame(Position& pos) {
-    // The initial position on a cleared state stack, every derived field rebuilt; this
-    // also marks the position valid.
+    // The initial position on a cleared state stack, every derived field rebuilt, ply and
+    // history length 0; this also marks the position valid.
     parseFen(pos, StartFen);
-    pos.ply = 0;
-    pos.historyLength = 0;
     std::memset(pos.keyHistory, 0, sizeof pos.keyHistory);
 
     // What one search hands to the next: nothing survives into a new game.
