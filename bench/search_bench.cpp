@@ -3,19 +3,11 @@
 // search's behaviour: it changes only when the search or the evaluation changes.
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstdio>
 
-#include "board/fen.h"
-#include "board/position.h"
-#include "search/driver.h"
 #include "shell/benchpositions.h"
 #include "shell/engine.h"
-#include "shell/flags.h"
-#include "shell/go.h"
 #include "shell/options.h"
-#include "shell/params.h"
-#include "smp/threads.h"
 
 namespace {
 
@@ -30,26 +22,16 @@ void prepareEngine() {
 
 void SearchFixedDepth(benchmark::State& state) {
     prepareEngine();
-    char go[32];
-    snprintf(go, sizeof go, "go depth %d", SearchBenchDepth);
     uint64_t nodes = 0;
     double seconds = 0;
     for (auto _ : state) {
         nodes = 0;
         seconds = 0;
-        benchMode = 1;
         for (const char* fen : SearchBenchPositions) {
-            newGame(rootPosition);
-            char command[160];
-            snprintf(command, sizeof command, "fen %s", fen);
-            positionCommand(rootPosition, command);
-            parseGo(rootPosition, go);
-            const auto start = std::chrono::steady_clock::now();
-            runSearch(rootPosition);
-            seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            nodes += totalNodes();
+            const BenchSearch run = benchSearch(fen, SearchBenchDepth);
+            nodes += run.nodes;
+            seconds += run.seconds;
         }
-        benchMode = 0;
     }
     printf("search signature: %llu nodes in %.2f s, %.0f nodes per second\n", (unsigned long long)nodes,
            seconds, double(nodes) / seconds);

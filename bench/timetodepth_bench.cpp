@@ -4,23 +4,21 @@
 // thread over time with two), and for the two-thread search the nodes of each thread and
 // the number of splits. Parallel searches are not deterministic: run it several times.
 //
-// ORVO_TTD_DEPTH overrides the depth (plies), ORVO_TTD_THREADS the larger thread count.
+// ORVO_TTD_DEPTH overrides the depth (plies), ORVO_TTD_THREADS the larger thread count, and
+// ORVO_TTD_SPLIT_MIN_DEPTH the least remaining depth (half plies) at which a node splits;
+// ORVO_TTD_ALL_NODE_SPLIT=0 keeps all-nodes from splitting.
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
-#include "board/fen.h"
 #include "board/position.h"
-#include "search/driver.h"
 #include "search/search.h"
 #include "shell/benchpositions.h"
 #include "shell/engine.h"
-#include "shell/flags.h"
-#include "shell/go.h"
 #include "shell/options.h"
+#include "shell/params.h"
 #include "smp/threads.h"
 
 namespace {
@@ -49,20 +47,9 @@ void useThreads(int threads) {
 }
 
 Run searchToDepth(const char* fen, int depth) {
-    newGame(rootPosition);
-    char command[160];
-    snprintf(command, sizeof command, "fen %s", fen);
-    positionCommand(rootPosition, command);
-    char go[32];
-    snprintf(go, sizeof go, "go depth %d", depth);
-    parseGo(rootPosition, go);
     const uint64_t splitsBefore = splitsDone;
-    benchMode = 1;
-    const auto start = std::chrono::steady_clock::now();
-    runSearch(rootPosition);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    benchMode = 0;
-    Run run{seconds, totalNodes(), {}, splitsDone - splitsBefore};
+    const BenchSearch search = benchSearch(fen, depth);
+    Run run{search.seconds, search.nodes, {}, splitsDone - splitsBefore};
     for (int t = 0; t < runningThreads; ++t)
         for (Slot& slot : slots[t]) run.threadNodes[t] += nodeCount(slot.position);
     return run;
@@ -73,12 +60,16 @@ void TimeToDepth(benchmark::State& state) {
     if (!started) {
         startUp();
         setOption("Hash value 64");
+        tuning.SplitMinDepth = settingFromEnvironment("ORVO_TTD_SPLIT_MIN_DEPTH", tuning.SplitMinDepth);
+        if (const char* allNodes = std::getenv("ORVO_TTD_ALL_NODE_SPLIT"))
+            tuning.AllNodeSplit = std::atoi(allNodes);
         started = true;
     }
     const int depth = settingFromEnvironment("ORVO_TTD_DEPTH", DefaultDepth);
     const int threads = settingFromEnvironment("ORVO_TTD_THREADS", 2);
     for (auto _ : state) {
-        printf("time to depth %d, 1 thread against %d (Hash 64)\n", depth, threads);
+        printf("time to depth %d, 1 thread against %d (Hash 64, splits from depth %d%s)\n", depth, threads,
+               tuning.SplitMinDepth, tuning.AllNodeSplit ? "" : ", no all-node splits");
         printf("%3s %9s %11s %9s %11s %7s %7s  %s\n", "pos", "t1 s", "nodes1", "tN s", "nodesN", "speedup",
                "splits", "nodes per thread");
         double time1 = 0, timeN = 0, logSum = 0;

@@ -1,3 +1,3 @@
 #include "shell/engine.h"
 
-int main() { engineMain(); }
+int main(int argc, char** argv) { engineMain(argc, argv); }

@@ -16,6 +16,7 @@
 #include "search/node.h"
 #include "search/search.h"
 #include "search_harness.h"
+#include "shell/benchpositions.h"
 #include "shell/engine.h"
 #include "shell/go.h"
 #include "shell/options.h"
@@ -149,17 +150,8 @@ void startThreads(int threads) {
 
 // A search to the depth in plies, on empty tables.
 Outcome searchFen(const char* fen, int depth) {
-    newGame(rootPosition);
-    char command[160];
-    snprintf(command, sizeof command, "fen %s", fen);
-    positionCommand(rootPosition, command);
-    char go[32];
-    snprintf(go, sizeof go, "go depth %d", depth);
-    parseGo(rootPosition, go);
-    benchMode = 1;
-    runSearch(rootPosition);
-    benchMode = 0;
-    return {bestMove, bestScore, totalNodes()};
+    const BenchSearch search = benchSearch(fen, depth);
+    return {bestMove, bestScore, search.nodes};
 }
 
 bool isLegal(const char* fen, Move move) {

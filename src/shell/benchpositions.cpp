@@ -1,5 +1,16 @@
 #include "shell/benchpositions.h"
 
+#include <chrono>
+#include <cstdio>
+
+#include "board/fen.h"
+#include "board/position.h"
+#include "search/driver.h"
+#include "shell/engine.h"
+#include "shell/flags.h"
+#include "shell/go.h"
+#include "smp/threads.h"
+
 const char* const SearchBenchPositions[SearchBenchPositionCount] = {
     "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
     "r1bn1rk1/ppp1qppp/3pp3/3P4/2P1n3/2B2NP1/PP2PPBP/2RQK2R w K - 0 1",
@@ -32,3 +43,19 @@ const char* const SearchBenchPositions[SearchBenchPositionCount] = {
     "3k4/2p3pp/3p1b2/3P3P/b7/P3BB2/1P3P2/2K5 w - - 0 1",
     "6k1/p7/6pp/1p1Pp3/2n1P1Pb/6NP/P4KP1/B7 w - - 0 1",
 };
+
+BenchSearch benchSearch(const char* fen, int depth) {
+    newGame(rootPosition);
+    char command[160];
+    snprintf(command, sizeof command, "fen %s", fen);
+    positionCommand(rootPosition, command);
+    char go[32];
+    snprintf(go, sizeof go, "go depth %d", depth);
+    parseGo(rootPosition, go);
+    benchMode = 1;
+    const auto start = std::chrono::steady_clock::now();
+    runSearch(rootPosition);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    benchMode = 0;
+    return {totalNodes(), seconds};
+}

@@ -20,6 +20,7 @@
 #include "search/driver.h"
 #include "search/root.h"
 #include "shell/command.h"
+#include "shell/commandline.h"
 #include "shell/flags.h"
 #include "shell/output.h"
 #include "shell/params.h"
@@ -80,7 +81,12 @@ void startUp() {
     newGame(rootPosition);
 }
 
-void engineMain() {
+void engineMain(int argumentCount, const char* const* arguments) {
+    if (argumentCount >= 2 && std::strcmp(arguments[1], "bench") == 0) {
+        const int status = commandLineBench(argumentCount - 2, arguments + 2);
+        if (status != 0) exitProcess(status);
+        shutdown();
+    }
     startUp();
     for (;;) readCommand(rootPosition);
 }

@@ -7,8 +7,10 @@ struct Position;
 // that run whole searches use it too.
 void startUp();
 
-// Runs the engine: start-up in its fixed order, then the command loop for ever.
-[[noreturn]] void engineMain();
+// Runs the engine: with the arguments "bench ..." the command-line benchmark, which ends
+// the process with its status; otherwise (whatever the arguments) start-up in its fixed
+// order, then the command loop for ever.
+[[noreturn]] void engineMain(int argumentCount, const char* const* arguments);
 
 // Resets the position to the initial chess position and clears the game's tables.
 void newGame(Position& pos);
