@@ -192,61 +192,52 @@ void positionCommand(Position& pos, const char* text) {
     positionValid = positionIsValid(pos) ? 1 : 0;
 }
 
-void applyMoveList(Position& pos, const char* text) {
+Move legalMoveFromText(Position& pos, const char* word, size_t length) {
+    Square from, to;
+    if (length < 4 || length > 5 || !squareFromText(word, from) || !squareFromText(word + 2, to))
+        return NoMove;
+    Move move = moveFromText(pos, encodeMove(from, to));
+    // The promotion piece, in the order of the promotion move types; another letter is ignored.
+    constexpr char PromotionLetters[] = "nbrq";
+    const char* const promotion = length == 5 && word[4] ? strchr(PromotionLetters, word[4]) : nullptr;
+    if (promotion) move |= Move((MovePromoKnight + (promotion - PromotionLetters)) << 12);
     MoveEntry list[MaxMoves];
+    computeAttacks(pos);
+    MoveEntry* last;
+    if (inCheck(pos)) {
+        last = generateEvasionsAny(pos, list, ~Bitboard(0));
+    } else {
+        last = generateCapturesAny(pos, list, ~Bitboard(0));
+        last = generateQuietsAny(pos, last);
+    }
+    for (MoveEntry* e = list; e < last; ++e) {
+        if ((*e & MoveMask) != move) continue;
+        const Side mover = pos.sideToMove;
+        makeMoveAny(pos, move);
+        computeAttacks(pos);
+        const Bitboard theirAttacks = mover == White ? pos.state->blackAttacks : pos.state->whiteAttacks;
+        const bool legal = !(theirAttacks & SquareBB[kingSquare(pos, mover)]);
+        unmakeMoveAny(pos, move);
+        return legal ? move : NoMove;  // a move that leaves the own king in check is none
+    }
+    return NoMove;
+}
+
+void applyMoveList(Position& pos, const char* text) {
     for (const char* p = skipSpaces(text); *p; p = skipSpaces(p)) {
         const char* const end = wordEnd(p);
-        const size_t length = size_t(end - p);
         const char* const word = p;
         p = end;
 
         foldStateStack(pos);
+        const Move move = legalMoveFromText(pos, word, size_t(end - word));
+        if (!move) continue;
+        makeMoveAny(pos, move);
         computeAttacks(pos);
-        MoveEntry* last;
-        if (inCheck(pos)) {
-            last = generateEvasionsAny(pos, list, ~Bitboard(0));
-        } else {
-            last = generateCapturesAny(pos, list, ~Bitboard(0));
-            last = generateQuietsAny(pos, last);
-        }
-
-        Square from, to;
-        if (length < 4 || !squareFromText(word, from) || !squareFromText(word + 2, to)) continue;
-        Move move = moveFromText(pos, encodeMove(from, to));
-        if (length == 5) {
-            switch (word[4]) {
-                case 'n':
-                    move |= MovePromoKnight << 12;
-                    break;
-                case 'b':
-                    move |= MovePromoBishop << 12;
-                    break;
-                case 'r':
-                    move |= MovePromoRook << 12;
-                    break;
-                case 'q':
-                    move |= MovePromoQueen << 12;
-                    break;
-                default:
-                    break;
-            }
-        }
-        for (MoveEntry* e = list; e < last; ++e) {
-            if ((*e & MoveMask) != move) continue;
-            const Side mover = pos.sideToMove;
-            makeMoveAny(pos, move);
-            computeAttacks(pos);
-            const Bitboard theirAttacks = mover == White ? pos.state->blackAttacks : pos.state->whiteAttacks;
-            if (theirAttacks & SquareBB[kingSquare(pos, mover)]) {
-                unmakeMoveAny(pos, move);  // leaves the own king in check: skipped
-                break;
-            }
-            pos.historyLength = 0;
-            // A promotion beyond the piece limits ends the list: later moves are not made on
-            // a position that fails the checks.
-            if (!positionIsValid(pos)) return;
-            break;
-        }
+        pos.historyLength = 0;
+        // A promotion beyond the piece limits ends the list: later moves are not made on
+        // a position that fails the checks.
+        if (!positionIsValid(pos)) return;
     }
 }
 

@@ -1,6 +1,8 @@
 // FEN parsing, the "position" command and coordinate move text.
 #pragma once
 
+#include <cstddef>
+
 #include "board/position.h"
 #include "board/types.h"
 
@@ -20,6 +22,9 @@ void positionCommand(Position& pos, const char* text);
 // Makes the legal moves of a whitespace-separated list of move texts; words that match no
 // legal move are skipped.
 void applyMoveList(Position& pos, const char* text);
+// The legal move of the position that a coordinate move text of `length` characters
+// names ("e2e4", "e7e8q"), or NoMove. The position is left as it was.
+Move legalMoveFromText(Position& pos, const char* word, size_t length);
 // Completes a from/to pair with the castling or en-passant type.
 Move moveFromText(const Position& pos, Move partial);
 // Writes the coordinate text of a move ("NULL" for no move); buffer needs 6 bytes.

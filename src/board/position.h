@@ -83,10 +83,21 @@ inline void setAbort(Position& pos, bool on) {
     std::atomic_ref<uint8_t>(pos.abortFlag).store(on ? 1 : 0, std::memory_order_relaxed);
 }
 
+// "go nodes": the count at which a searching thread stops the search by itself, so that
+// with one thread the search ends at the same node every time; NoNodeLimit when none.
+constexpr uint64_t NoNodeLimit = ~uint64_t(0);
+extern uint64_t nodeLimit;
+// Stops the running search when the count of one position reaches nodeLimit (the search
+// driver's; does nothing outside a search).
+void nodeLimitReached();
+
 // The node counter has one writer, the thread searching the position; other threads sum it
 // without a lock.
 inline void countNode(Position& pos) {
-    std::atomic_ref<uint64_t>(pos.nodes).store(pos.nodes + 1, std::memory_order_relaxed);
+    const uint64_t nodes = pos.nodes + 1;
+    std::atomic_ref<uint64_t>(pos.nodes).store(nodes, std::memory_order_relaxed);
+    if (nodes == nodeLimit) [[unlikely]]
+        nodeLimitReached();
 }
 inline uint64_t nodeCount(Position& pos) {
     return std::atomic_ref<uint64_t>(pos.nodes).load(std::memory_order_relaxed);

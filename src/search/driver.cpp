@@ -22,6 +22,8 @@
 #include "shell/params.h"
 #include "smp/threads.h"
 
+uint64_t nodeLimit = NoNodeLimit;
+
 std::atomic<Move> bestMove{0};
 int bestScore = 0;
 int bestDepth = 0;
@@ -48,6 +50,16 @@ void rebuildKeyHistory(Position& root) {
     int n = 0;
     for (const StateRecord* s = first; s <= root.state; ++s) root.keyHistory[n++] = s->key;
     root.historyLength = n > 0 ? uint64_t(n - 1) : 0;
+}
+
+// The positions of the game since the last irreversible move, before the current one,
+// as they were before any filtering: a line that returns to one of them is drawn.
+uint64_t gameKeys[RepetitionWindow + 1];
+int gameKeyCount = 0;
+
+void rememberGameKeys(const Position& root) {
+    gameKeyCount = int(root.historyLength);
+    for (int i = 0; i < gameKeyCount; ++i) gameKeys[i] = root.keyHistory[i];
 }
 
 // Without a clock, only positions that were already repeated count as draws: every
@@ -115,13 +127,16 @@ const char* boundText(int alpha, int score, int beta) {
 
 namespace {
 
-// Plays the line from the PV and transposition tables on pos and writes its text.
+// Plays the line from the PV and transposition tables on pos and writes its text. The
+// line ends with the first move after which the game is drawn: its position occurred
+// before, in the game or in the line, or the fifty-move rule applies.
 void buildPVText(Position& pos, Move first, char* text) {
-    uint64_t keys[260];
+    uint64_t keys[RepetitionWindow + 260];
     int keyCount = 0;
     int played = 0;
     Move moves[260];
     char* out = text;
+    for (int i = 0; i < gameKeyCount; ++i) keys[keyCount++] = gameKeys[i];
     keys[keyCount++] = pos.state->key;
     Move m = first;
     while (m && pseudoLegal(pos, m) && makeLegalMove(pos, m)) {
@@ -132,9 +147,8 @@ void buildPVText(Position& pos, Move first, char* text) {
         const uint64_t key = pos.state->key;
         bool repeated = false;
         for (int i = 0; i < keyCount; ++i) repeated |= keys[i] == key;
-        if (repeated) break;
+        if (repeated || pos.state->rule50 >= 100 || played >= 250) break;
         keys[keyCount++] = key;
-        if (keyCount > 250 || pos.state->rule50 > 100) break;
         m = nextPVMove(key);
     }
     if (out > text) --out;
@@ -203,6 +217,13 @@ void printBestMove(Position& root) {
     if (benchMode) return;
     char best[8], reply[8];
     moveToText(bestMove, best);
+    // Without a legal reply (mate or stalemate after the best move, or nothing known of
+    // the position) the best move stands alone: strict clients reject a ponder move that
+    // is not a move.
+    if (!ponder) {
+        printLine("bestmove %s\n", best);
+        return;
+    }
     moveToText(ponder, reply);
     printLine("bestmove %s ponder %s\n", best, reply);
 }
@@ -219,6 +240,7 @@ void runSearch(Position& root) {
     bestMove = 0;
 
     rebuildKeyHistory(root);
+    rememberGameKeys(root);
     if (untimedSearch) filterUnrepeatedKeys(root);
 
     // The root record becomes the second record of the stack; the records above start clean.
@@ -263,6 +285,7 @@ void runSearch(Position& root) {
     }
     driverWaiting = 0;
     stopping = 1;
+    nodeLimit = NoNodeLimit;  // the moves of the ponder-move search and of perft are not limited
     printBestMove(root);
     stopping = 0;
     searchIdle = 1;
@@ -274,6 +297,17 @@ void runSearch(Position& root) {
     while (pollBusy || timerAwake) sleepMs(1);
 }
 
+void nodeLimitReached() {
+    if (!searching || stopping) return;
+    haltSearch(1);
+    abortAllSearches();
+}
+
+// "go mate N": the last iteration proved a mate in N moves or fewer for the side to move.
+static bool mateLimitReached() {
+    return mateLimit > 0 && bestScore > 25904 && ((30016 - bestScore) >> 5) <= mateLimit;
+}
+
 void iterationDone(Position& pos, int depth) {
     if (bestMove == 0) return;
     if (stopSearch) {
@@ -282,7 +316,13 @@ void iterationDone(Position& pos, int depth) {
     }
     if (stopping || !searching) return;
     const int64_t elapsed = int64_t(clockMicros()) - searchStartTime;
-    if (depth != 0 && depth == depthLimit) {
+    if (depth != 0 && (depth == depthLimit || mateLimitReached())) {
+        haltSearch(depth);
+        return;
+    }
+    // With several threads the node count of all of them decides. One thread stops itself
+    // at its limit node (countNode), and only there, so that its search is repeatable.
+    if (nodeLimit != NoNodeLimit && threadCount > 1 && totalNodes() >= nodeLimit) {
         haltSearch(depth);
         return;
     }

@@ -70,6 +70,14 @@ RootProbe probeRoot(const Position& pos) {
     return probe;
 }
 
+// "go searchmoves": only the listed moves are searched.
+bool searchMoveAllowed(Move m) {
+    if (searchMoveCount == 0) return true;
+    for (int i = 0; i < searchMoveCount; ++i)
+        if (searchMoves[i] == m) return true;
+    return false;
+}
+
 // Generates the legal root moves into RootMoves, ordered: the hash move, captures by
 // victim and attacker, then quiet moves in history order. Returns their number.
 template <Side Us>
@@ -94,7 +102,7 @@ int buildRootMoves(Position& pos, Move hashMove) {
         const Bitboard theirAttacks = Us == White ? pos.state->blackAttacks : pos.state->whiteAttacks;
         const bool legal = !(theirAttacks & pos.pieces[pieceFor(Us, King)]);
         unmakeMove<Us>(pos, m);
-        if (!legal) continue;
+        if (!legal || !searchMoveAllowed(m)) continue;
 
         uint32_t key = 0;
         const uint8_t victim = moveType(m) == MoveEnPassant ? pieceFor(Them, Pawn) : pos.board[moveTo(m)];

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "board/fen.h"
 #include "board/position.h"
 #include "platform/platform.h"
 #include "search/driver.h"
@@ -16,8 +17,16 @@ int64_t fullTimeLimit = Never;
 int64_t mainTimeLimit = Never;
 int64_t easyTimeLimit = Never;
 int depthLimit = 255;
+int mateLimit = 0;
+Move searchMoves[MaxMoves];
+int searchMoveCount = 0;
 std::atomic<int64_t> lastInfoTime{0};
 int64_t searchStartTime = 0;
+
+// The longest mate "go mate" may ask for, in moves: far beyond any mate a search proves.
+constexpr int MaxMateMoves = 500;
+// "searchmoves" was given but named no legal move of the position.
+static bool searchMovesUnplayable = false;
 
 constexpr int64_t SafetyMargin = 10000;
 constexpr int64_t MinimumLimit = 1000;
@@ -48,6 +57,10 @@ void parseGo(Position& root, const char* line) {
     checkTimeNow = 0;
     lastInfoTime = 0;
     depthLimit = 255;
+    mateLimit = 0;
+    nodeLimit = NoNodeLimit;
+    searchMoveCount = 0;
+    bool searchMovesGiven = false, inSearchMoves = false;
     int64_t time[2] = {Never, Never};  // by side
     int64_t increment[2] = {0, 0};
     int64_t movesToGo = 0;
@@ -60,6 +73,13 @@ void parseGo(Position& root, const char* line) {
     char* save = nullptr;
     strtok_r(tokens, " \t", &save);  // "go" itself
     for (char* word = strtok_r(nullptr, " \t", &save); word; word = strtok_r(nullptr, " \t", &save)) {
+        const bool takesValue =
+            strcmp(word, "depth") == 0 || strcmp(word, "movetime") == 0 || strcmp(word, "wtime") == 0 ||
+            strcmp(word, "btime") == 0 || strcmp(word, "winc") == 0 || strcmp(word, "binc") == 0 ||
+            strcmp(word, "movestogo") == 0 || strcmp(word, "nodes") == 0 || strcmp(word, "mate") == 0;
+        const bool keyword = takesValue || strcmp(word, "infinite") == 0 || strcmp(word, "ponder") == 0 ||
+                             strcmp(word, "searchmoves") == 0;
+        if (keyword) inSearchMoves = false;
         if (strcmp(word, "infinite") == 0) {
             infinite = 1;
             continue;
@@ -68,10 +88,19 @@ void parseGo(Position& root, const char* line) {
             pondering = 1;
             continue;
         }
-        const bool takesValue = strcmp(word, "depth") == 0 || strcmp(word, "movetime") == 0 ||
-                                strcmp(word, "wtime") == 0 || strcmp(word, "btime") == 0 ||
-                                strcmp(word, "winc") == 0 || strcmp(word, "binc") == 0 ||
-                                strcmp(word, "movestogo") == 0;
+        if (strcmp(word, "searchmoves") == 0) {
+            searchMovesGiven = inSearchMoves = true;
+            continue;
+        }
+        if (inSearchMoves) {
+            // The moves that follow "searchmoves" up to the next keyword; a word that is not a
+            // legal move of the position is ignored, and so is a repeated move.
+            const Move move = positionValid ? legalMoveFromText(root, word, strlen(word)) : NoMove;
+            bool known = move == NoMove;
+            for (int i = 0; i < searchMoveCount && !known; ++i) known = searchMoves[i] == move;
+            if (!known && searchMoveCount < MaxMoves) searchMoves[searchMoveCount++] = move;
+            continue;
+        }
         if (!takesValue) continue;
         const char* text = strtok_r(nullptr, " \t", &save);
         if (!text) break;  // a keyword at the end of the line has no value: ignored
@@ -88,10 +117,17 @@ void parseGo(Position& root, const char* line) {
             increment[White] = v * 1000;
         } else if (strcmp(word, "binc") == 0) {
             increment[Black] = v * 1000;
+        } else if (strcmp(word, "nodes") == 0) {
+            nodeLimit = v < 1 ? 1 : uint64_t(v);
+        } else if (strcmp(word, "mate") == 0) {
+            mateLimit = v < 1 ? 1 : v > MaxMateMoves ? MaxMateMoves : int(v);
         } else {
             movesToGo = v < 0 ? 0 : v;  // a negative count means nothing: taken as absent
         }
     }
+
+    // "searchmoves" naming no legal move leaves nothing to search.
+    searchMovesUnplayable = searchMovesGiven && searchMoveCount == 0;
 
     int64_t t = time[root.sideToMove];
     const int64_t inc = increment[root.sideToMove];
@@ -126,11 +162,12 @@ void parseGo(Position& root, const char* line) {
 
 void goCommand(Position& root, const char* text) {
     parseGo(root, text);
-    if (positionValid) {
+    if (positionValid && !searchMovesUnplayable) {
         runSearch(root);
         return;
     }
-    // GUIs wait for a "bestmove" after every "go", even on a position that cannot be searched.
+    // GUIs wait for a "bestmove" after every "go", even on a position that cannot be searched
+    // or with a list of moves to search that holds none of its moves.
     printLine("info string invalid position\n");
     printLine("bestmove 0000\n");
 }

@@ -4,6 +4,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "board/types.h"
+
 struct Position;
 
 // A limit that is never reached.
@@ -15,6 +17,10 @@ extern int64_t fullTimeLimit;               // soft limits, tested after complet
 extern int64_t mainTimeLimit;
 extern int64_t easyTimeLimit;
 extern int depthLimit;  // last iteration depth in plies
+extern int mateLimit;   // "go mate N": stop once a mate in N moves or fewer is proven; 0 for none
+// "go searchmoves": the root moves the search is limited to; none means every move.
+extern Move searchMoves[MaxMoves];
+extern int searchMoveCount;
 // Elapsed time of the last periodic info line; written by the main and the poll thread.
 extern std::atomic<int64_t> lastInfoTime;
 extern int64_t searchStartTime;

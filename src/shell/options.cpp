@@ -72,7 +72,11 @@ void setOption(const char* text) {
 
     const OptionRecord* o = Options;
     while (o->type != OptionEnd && strncmp(o->name, line, size_t(nameLength)) != 0) ++o;
-    if (o->type == OptionEnd) return;
+    if (o->type == OptionEnd) {
+        // The whole name as given: up to "value", or the whole line without one.
+        printLine("info string no such option: %.*s\n", value ? int(nameLength) : int(length), line);
+        return;
+    }
 
     if (o->type == OptionButton) {
         if (o->onChange) o->onChange(1);
@@ -95,9 +99,9 @@ void setOption(const char* text) {
             if (o->onChange) o->onChange(1);
         }
     } else if (o->type == OptionSpin) {
-        int32_t v = parseDecimal(argument);
-        if (v < o->min) v = o->min;
-        if (v > o->max) v = o->max;
+        const int32_t given = parseDecimal(argument);
+        const int32_t v = given < o->min ? o->min : given > o->max ? o->max : given;
+        if (v != given) printLine("info string %s value %d is out of range, set to %d\n", o->name, given, v);
         if (v == *o->spinValue) return;
         *o->spinValue = v;
         if (o->onChange) o->onChange(v);
