@@ -34,6 +34,7 @@ protected:
         sizeEvalHash(256);
         optionHash = 1;
         resizeHashTables();
+        clearHash();  // entries at generation 128, the counter at 0: the tests count from there
     }
     void TearDown() override {
         hashMemoryOverride = 0;
@@ -265,6 +266,29 @@ TEST_F(HashTest, ClearingAgesEveryEntryAndResetsTheGeneration) {
     EXPECT_EQ(nextGeneration(), 255);
     EXPECT_EQ(nextGeneration(), 0);
     EXPECT_EQ(hashGeneration, 0);
+}
+
+// A new table is not written: its zero entries with the generation counter at 128 age
+// exactly like cleared entries (128, counter at 0), whether the block came from the system
+// or is the reserve that an earlier table used.
+TEST_F(HashTest, ANewTableAgesLikeAClearedOneWithoutBeingWritten) {
+    // A ceiling of 1 refuses every block, so the reserve is used: the second time with the
+    // entry just stored in it.
+    for (const uint64_t ceiling : {uint64_t(0), uint64_t(1), uint64_t(1)}) {
+        hashAllocationCeiling = ceiling;
+        storeLower(keyOf(5, 8), 0x0100, 4, 10, 7);
+        optionHash = 2;
+        resizeHashTables();
+        const uint8_t next = uint8_t(hashGeneration + 1);
+        bool agedLikeCleared = true;
+        for (uint64_t i = 0; i < hashEntryCount; ++i) {
+            TTEntry cleared{};
+            cleared.generation = HashTable[i].generation;
+            agedLikeCleared &= std::memcmp(&HashTable[i], &cleared, sizeof cleared) == 0 &&
+                               uint8_t(next - HashTable[i].generation) == uint8_t(1 - 128);
+        }
+        EXPECT_TRUE(agedLikeCleared) << "ceiling " << ceiling;
+    }
 }
 
 TEST_F(HashTest, StoresAfterClearingTakeTheFirstEntryOfTheCluster) {

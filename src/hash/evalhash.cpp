@@ -20,8 +20,7 @@ void sizeEvalHash(int64_t kilobytes) {
     EvalHash = static_cast<uint64_t*>(
         allocateTableBlock(entries, EvalMinEntries, sizeof(uint64_t), EvalMinBlock, 64, evalReserve));
     evalHashCount = entries;
-    evalHashMask = entries - 1;
-    clearEvalHash();
+    evalHashMask = entries - 1;  // the new block is zero: cleared
 }
 
 void clearEvalHash() {

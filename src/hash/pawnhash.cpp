@@ -24,8 +24,7 @@ void sizePawnHash() {
     PawnHashTable = static_cast<PawnHashEntry*>(
         allocateTableBlock(entries, PawnMinEntries, sizeof(PawnHashEntry), 0, 64, pawnReserve));
     pawnHashCount = entries;
-    pawnHashMask = entries - 1;
-    clearPawnHash();
+    pawnHashMask = entries - 1;  // the new block is zero: cleared
 }
 
 void clearPawnHash() {

@@ -19,8 +19,7 @@ void sizePVHash(int64_t megabytes) {
     PVHash =
         static_cast<PVEntry*>(allocateTableBlock(entries, PVMinEntries, sizeof(PVEntry), 0, 64, pvReserve));
     pvHashCount = entries;
-    pvHashMask = entries - 4;
-    clearPVHash();
+    pvHashMask = entries - 4;  // the new block is zero: cleared
 }
 
 void clearPVHash() {

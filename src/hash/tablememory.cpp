@@ -1,6 +1,7 @@
 #include "hash/tablememory.h"
 
 #include <cstdint>
+#include <cstring>
 
 #include "platform/platform.h"
 
@@ -29,6 +30,8 @@ void* allocateTableBlock(uint64_t& entries, uint64_t minEntries, uint64_t entryB
             break;
     }
     entries = minEntries;
+    // The reserve may hold an earlier table's entries: it is handed out as zero, like a new block.
+    std::memset(reserve, 0, size_t(minEntries * entryBytes));
     return reserve;
 }
 

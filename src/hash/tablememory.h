@@ -19,7 +19,7 @@ uint64_t hashPhysicalMemory();
 // `minBlockBytes`), aligned to `alignment`. When that fails the minimum block size is
 // dropped first, then the entry count is halved down to `minEntries`; when even that
 // fails, `reserve` (room for `minEntries` entries) is used. `entries` returns the count
-// actually provided. Never returns null.
+// actually provided. Every byte of the block is zero. Never returns null.
 void* allocateTableBlock(uint64_t& entries, uint64_t minEntries, uint64_t entryBytes, uint64_t minBlockBytes,
                          uint64_t alignment, void* reserve);
 

@@ -59,7 +59,10 @@ uint64_t allocateHash(uint64_t megabytes) {
         allocateTableBlock(entries, HashMinEntries, sizeof(TTEntry), 0, 128, hashReserve));
     hashEntryCount = entries;
     hashMask = entries - 4;
-    clearHash();
+    // The new block is zero. Ages are counted from the generation counter modulo 256, so
+    // zero entries with the counter at 128 are exactly a cleared table (entries at 128,
+    // counter at 0), and the gigabytes need not be written.
+    hashGeneration = 128;
     return entries / 65536;
 }
 

@@ -67,9 +67,11 @@ uint64_t physicalMemoryBytes();
 bool hasPopcnt();
 
 // A block for a large table or a state stack: `bytes` bytes starting on a multiple of
-// `alignment` (a power of two up to 4096), not cleared. Blocks of 2 MiB and more are
-// offered huge pages where the system has them, which saves address-translation misses
-// when a table is probed at random. Returns null when the memory cannot be had.
+// `alignment` (a power of two up to 4096), every byte zero. Large blocks come straight
+// from the system, whose new memory is zero already, so they cost nothing until used.
+// Blocks of 2 MiB and more are offered huge pages where the system has them, which saves
+// address-translation misses when a table is probed at random. Returns null when the
+// memory cannot be had.
 void* allocateLarge(size_t bytes, size_t alignment);
 // Releases a block of allocateLarge (null is ignored).
 void freeLarge(void* block);

@@ -8,7 +8,10 @@
 #include <time.h>
 #include <unistd.h>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <mutex>
 #include <thread>
 
 void Event::signal() {
@@ -69,19 +72,70 @@ bool hasPopcnt() {
 
 constexpr size_t HugePageBytes = 2 * 1024 * 1024;
 
-void* allocateLarge(size_t bytes, size_t alignment) {
-    // Large blocks start on a huge-page boundary so that the system can back them with
-    // huge pages; aligned_alloc wants a size that is a multiple of the alignment.
-    if (bytes >= HugePageBytes) alignment = HugePageBytes;
-    bytes = (bytes + alignment - 1) & ~(alignment - 1);
-    void* block = std::aligned_alloc(alignment, bytes);
+namespace {
+
+// Blocks of a huge page and more are mapped from the system, whose new pages are zero:
+// a table of gigabytes costs nothing until it is used, instead of seconds of writing
+// zeros. Their sizes are kept here for the unmapping; there are only a few such tables.
+struct MappedBlock {
+    void* start;
+    size_t bytes;
+};
+constexpr int MaxMappedBlocks = 64;
+MappedBlock mappedBlocks[MaxMappedBlocks];
+std::mutex mappedLock;
+
+void* mapZeroed(size_t bytes) {
+    // Room to move the start to a huge-page boundary; the slack is returned at once.
+    const size_t mapped = bytes + HugePageBytes;
+    void* base = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (base == MAP_FAILED) return nullptr;
+    const uintptr_t first = reinterpret_cast<uintptr_t>(base);
+    const uintptr_t start = (first + HugePageBytes - 1) & ~uintptr_t(HugePageBytes - 1);
+    const size_t head = start - first, tail = mapped - head - bytes;
+    if (head) munmap(base, head);
+    if (tail) munmap(reinterpret_cast<void*>(start + bytes), tail);
+    void* block = reinterpret_cast<void*>(start);
 #ifdef MADV_HUGEPAGE
-    if (block && bytes >= HugePageBytes) madvise(block, bytes, MADV_HUGEPAGE);
+    madvise(block, bytes, MADV_HUGEPAGE);
 #endif
     return block;
 }
 
-void freeLarge(void* block) { std::free(block); }
+}  // namespace
+
+void* allocateLarge(size_t bytes, size_t alignment) {
+    if (bytes >= HugePageBytes) {
+        bytes = (bytes + HugePageBytes - 1) & ~(HugePageBytes - 1);
+        std::lock_guard<std::mutex> guard(mappedLock);
+        for (MappedBlock& slot : mappedBlocks) {
+            if (slot.start) continue;
+            void* block = mapZeroed(bytes);
+            if (block) slot = {block, bytes};
+            return block;
+        }
+    }
+    // Small blocks (and large ones beyond the list, which never happens in practice) come
+    // from the heap and are cleared here.
+    bytes = (bytes + alignment - 1) & ~(alignment - 1);
+    void* block = std::aligned_alloc(alignment, bytes);
+    if (block) std::memset(block, 0, bytes);
+    return block;
+}
+
+void freeLarge(void* block) {
+    if (!block) return;
+    {
+        std::lock_guard<std::mutex> guard(mappedLock);
+        for (MappedBlock& slot : mappedBlocks) {
+            if (slot.start != block) continue;
+            munmap(block, slot.bytes);
+            slot = {nullptr, 0};
+            return;
+        }
+    }
+    std::free(block);
+}
 
 bool inputAvailable() {
     pollfd request{0, POLLIN, 0};
