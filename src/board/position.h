@@ -85,8 +85,9 @@ inline void setAbort(Position& pos, bool on) {
 
 // "go nodes": the count at which a searching thread stops the search by itself, so that
 // with one thread the search ends at the same node every time; NoNodeLimit when none.
+// Set between searches, read by the searching threads and the poll thread.
 constexpr uint64_t NoNodeLimit = ~uint64_t(0);
-extern uint64_t nodeLimit;
+extern std::atomic<uint64_t> nodeLimit;
 // Stops the running search when the count of one position reaches nodeLimit (the search
 // driver's; does nothing outside a search).
 void nodeLimitReached();
@@ -96,7 +97,7 @@ void nodeLimitReached();
 inline void countNode(Position& pos) {
     const uint64_t nodes = pos.nodes + 1;
     std::atomic_ref<uint64_t>(pos.nodes).store(nodes, std::memory_order_relaxed);
-    if (nodes == nodeLimit) [[unlikely]]
+    if (nodes == nodeLimit.load(std::memory_order_relaxed)) [[unlikely]]
         nodeLimitReached();
 }
 inline uint64_t nodeCount(Position& pos) {

@@ -22,7 +22,7 @@
 #include "shell/params.h"
 #include "smp/threads.h"
 
-uint64_t nodeLimit = NoNodeLimit;
+std::atomic<uint64_t> nodeLimit{NoNodeLimit};
 
 std::atomic<Move> bestMove{0};
 int bestScore = 0;
