@@ -194,8 +194,8 @@ void positionCommand(Position& pos, const char* text) {
 
 Move legalMoveFromText(Position& pos, const char* word, size_t length) {
     Square from, to;
-    if (length < 4 || length > 5 || !squareFromText(word, from) || !squareFromText(word + 2, to))
-        return NoMove;
+    // Characters after the fifth are ignored, as they always were.
+    if (length < 4 || !squareFromText(word, from) || !squareFromText(word + 2, to)) return NoMove;
     Move move = moveFromText(pos, encodeMove(from, to));
     // The promotion piece, in the order of the promotion move types; another letter is ignored.
     constexpr char PromotionLetters[] = "nbrq";
