@@ -3,6 +3,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "shell/benchpositions.h"
 #include "shell/engine.h"
@@ -15,6 +16,13 @@ namespace {
 constexpr int DefaultThreads = 1;
 constexpr int DefaultHashMegabytes = 64;
 
+// The largest value the option of that name accepts.
+int optionMaximum(const char* name) {
+    const OptionRecord* o = Options;
+    while (o->type != OptionEnd && std::strcmp(o->name, name) != 0) ++o;
+    return o->max;
+}
+
 // A whole positive decimal number no larger than `largest`, or 0.
 int positiveArgument(const char* text, int largest) {
     char* end = nullptr;
@@ -26,8 +34,8 @@ int positiveArgument(const char* text, int largest) {
 }  // namespace
 
 int commandLineBench(int argumentCount, const char* const* arguments) {
-    // The largest values the engine accepts: a search depth, the "Threads" and "Hash" maxima.
-    const int limits[3] = {255, 12, 65536};
+    // The largest values the engine accepts: a "go depth", and the options' maxima.
+    const int limits[3] = {255, optionMaximum("Threads"), optionMaximum("Hash")};
     int values[3] = {SearchBenchDepth, DefaultThreads, DefaultHashMegabytes};
     if (argumentCount > 3) {
         fprintf(stderr, "usage: orvo bench [depth [threads [hash]]]\n");
