@@ -52,7 +52,7 @@ struct EngineProcess {
     void skipBanner();
 
     // Waits for the process to end; returns its exit code, or -1 after the timeout.
-    int waitExit(int timeoutMs = 5000);
+    int waitExit(int timeoutMs = 5000 * SlowBuildFactor);
 };
 
 // A started engine with a 16 MB table, past the banner, with the Ponder option if asked

@@ -96,5 +96,5 @@ TEST(FuzzProcess, RandomCommandStreamsNeverBreakTheEngine) {
     count(engine.drain(1000 * SlowBuildFactor));
     EXPECT_EQ(bestmoves, goes);  // every "go" was answered, once
     engine.send("quit");
-    EXPECT_EQ(engine.waitExit(5000), 0);
+    EXPECT_EQ(engine.waitExit(5000 * SlowBuildFactor), 0);
 }

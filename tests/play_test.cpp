@@ -174,7 +174,7 @@ TEST(PlayProcess, EndOfInputFinishesAFiniteSearchThenExits) {
     engine.send("go movetime 300");
     engine.closeInput();
     EXPECT_TRUE(engine.waitFor("bestmove", 3000));
-    EXPECT_EQ(engine.waitExit(2000), 0);
+    EXPECT_EQ(engine.waitExit(2000 * SlowBuildFactor), 0);
 }
 
 TEST(PlayProcess, EndOfInputStopsAnInfiniteSearchThenExits) {
@@ -184,7 +184,7 @@ TEST(PlayProcess, EndOfInputStopsAnInfiniteSearchThenExits) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     engine.closeInput();
     EXPECT_TRUE(engine.waitFor("bestmove", 2000));
-    EXPECT_EQ(engine.waitExit(2000), 0);
+    EXPECT_EQ(engine.waitExit(2000 * SlowBuildFactor), 0);
 }
 
 TEST(PlayProcess, QuitDuringASearchExits) {
@@ -193,5 +193,5 @@ TEST(PlayProcess, QuitDuringASearchExits) {
     engine.send("go infinite");
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     engine.send("quit");
-    EXPECT_EQ(engine.waitExit(2000), 0);
+    EXPECT_EQ(engine.waitExit(2000 * SlowBuildFactor), 0);
 }

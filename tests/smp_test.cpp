@@ -458,5 +458,5 @@ TEST(ParallelSearchProcess, QuitDuringASearchOnTwoThreadsExitsCleanly) {
     engine.send("go infinite");
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     engine.send("quit");
-    EXPECT_EQ(engine.waitExit(3000), 0);
+    EXPECT_EQ(engine.waitExit(3000 * SlowBuildFactor), 0);
 }
