@@ -20,12 +20,12 @@ endif()
 add_subdirectory(${ORVO_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
 # Every test file but the POSIX-only ones: the process driver (replaced by the Windows
-# one), the benchmark and command-path tests, which redirect descriptors, and the install
-# tests, which run shell command lines.
+# one), the benchmark, command-path and fuzz-corpus tests, which redirect descriptors, and
+# the install tests, which run shell command lines.
 file(GLOB ORVO_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*.cpp)
 list(REMOVE_ITEM ORVO_TEST_SOURCES ${CMAKE_SOURCE_DIR}/tests/engine_process.cpp
      ${CMAKE_SOURCE_DIR}/tests/benchmark_test.cpp ${CMAKE_SOURCE_DIR}/tests/command_path_test.cpp
-     ${CMAKE_SOURCE_DIR}/tests/install_test.cpp)
+     ${CMAKE_SOURCE_DIR}/tests/fuzz_corpus_test.cpp ${CMAKE_SOURCE_DIR}/tests/install_test.cpp)
 add_executable(orvo_tests ${ORVO_TEST_SOURCES} ${CMAKE_SOURCE_DIR}/tests/windows/engine_process.cpp)
 target_include_directories(orvo_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 # GoogleTest's headers count as system headers, as they do where the package installs them.

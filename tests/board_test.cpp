@@ -3,6 +3,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <utility>
 
 #include "board/makemove.h"
 #include "board/zobrist.h"
@@ -178,13 +179,20 @@ TEST(Position, ValidityChecks) {
         "B1B1B1B1/1B1B1B1B/B1B5/8/8/8/8/K6k w - - 0 1",  // ten bishops of one colour
         "BBBBBBBB/BBB5/8/8/8/8/8/K6k w - - 0 1",         // eleven bishops
         "QQQQQQQQ/RRRRRRRR/N7/8/8/8/8/K6k w - - 0 1",    // seventeen men
-        "r3k2r/8/8/8/8/8/8/R3K3 w KQkq - 0 1",           // short right without its rook
-        "r3k2r/8/8/8/8/8/8/R4K1R w KQkq - 0 1",          // rights without the king on e1
-        "1r2k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1",         // long right without the a8 rook
     };
     for (const char* fen : invalid) {
         setUp(fen);
         EXPECT_FALSE(positionValid) << fen;
+    }
+    // A castling right without its king and rook is dropped; the position stays valid.
+    const std::pair<const char*, int> droppedRights[] = {
+        {"r3k2r/8/8/8/8/8/8/R3K3 w KQkq - 0 1", 14},   // short right without its rook
+        {"r3k2r/8/8/8/8/8/8/R4K1R w KQkq - 0 1", 12},  // rights without the king on e1
+        {"1r2k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", 7},  // long right without the a8 rook
+    };
+    for (const auto& [fen, rights] : droppedRights) {
+        EXPECT_EQ(setUp(fen).state->castling, rights) << fen;
+        EXPECT_TRUE(positionValid) << fen;
     }
     setUp("4k3/8/8/8/8/8/8/4R1K1 w - - 0 1");  // White to move, Black king already in check
     EXPECT_FALSE(positionValid);
@@ -227,6 +235,7 @@ TEST(Fen, MalformedTextIsHarmless) {
 
     Position& pos = setUp("9/8/8/8/8/8/8/K6k w - - 0 1");
     EXPECT_EQ(pos.board[A1], WhiteKing);
+    EXPECT_FALSE(positionValid);  // read as far as it goes, but no board
     setUp("");
     EXPECT_FALSE(positionValid);
 

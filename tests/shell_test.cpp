@@ -168,13 +168,16 @@ TEST(Options, SpinValuesAreClampedAndMatchedByPrefix) {
     EXPECT_EQ(optionMultiPV, 1);
     setOption("  Multi value 300\t ");
     EXPECT_EQ(optionMultiPV, 250);
-    setOption("MultiPV value abc");
-    EXPECT_EQ(optionMultiPV, 1);
+    setOption("MultiPV value abc");  // not a number: unchanged
+    EXPECT_EQ(optionMultiPV, 250);
+    setOption("MultiPV value 1");
     setOption("MultiPV  value 7");  // two blanks before "value": the name no longer matches
     EXPECT_EQ(optionMultiPV, 1);
     setOption("MultiPV value 99999999999999");
     EXPECT_EQ(optionMultiPV, 250);
-    setOption("MultiPV value");  // an empty value reads as 0 and is clamped
+    setOption("MultiPV value");  // no value: unchanged
+    EXPECT_EQ(optionMultiPV, 250);
+    setOption("MultiPV value -7x");  // a number, then other characters: the number counts
     EXPECT_EQ(optionMultiPV, 1);
     setOption("value 3");
     EXPECT_EQ(optionMultiPV, 1);

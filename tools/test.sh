@@ -1,8 +1,9 @@
 #!/bin/sh
 # Builds the engine and runs the tests: every test in the optimised build, in a build with
 # AddressSanitizer and UndefinedBehaviorSanitizer (the slow suites are left out there), and
-# the tests that start threads in a build with ThreadSanitizer. Then the Windows build,
-# cross-built with MinGW-w64, is tested under Wine.
+# the tests that start threads in a build with ThreadSanitizer. Then the libFuzzer targets
+# run for a fixed time each, and the Windows build, cross-built with MinGW-w64, is tested
+# under Wine.
 set -eu
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -42,5 +43,49 @@ if [ -n "$(ls -A "$reports")" ]; then
     exit 1
 fi
 [ "$status" -eq 0 ] || exit "$status"
+
+# Coverage-guided fuzzing with libFuzzer, which comes with clang: each target of fuzz/ runs
+# for ORVO_FUZZ_SECONDS seconds (60 by default) on a scratch copy of its seed corpus, so that
+# the repository is not written. A crash, a failed check, a sanitizer report, a leak or a
+# timeout ends the target with a non-zero status and fails the run; libFuzzer keeps the
+# input in build-fuzz/findings.
+missing=""
+if ! command -v clang++ >/dev/null 2>&1; then
+    missing=" clang libclang-rt-dev"
+elif [ ! -f "$(clang++ -print-resource-dir)/lib/linux/libclang_rt.fuzzer-$(uname -m).a" ]; then
+    missing=" libclang-rt-dev"
+fi
+if [ -n "$missing" ]; then
+    if [ "$(id -u)" != 0 ]; then
+        echo "The fuzzing stage needs these Debian packages:$missing" >&2
+        echo "Install them with: sudo apt-get install -y --no-install-recommends$missing" >&2
+        exit 1
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    # shellcheck disable=SC2086
+    apt-get install -y --no-install-recommends $missing ||
+        { apt-get update && apt-get install -y --no-install-recommends $missing; }
+fi
+cmake -S . -B build-fuzz -G Ninja -DORVO_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++
+cmake --build build-fuzz -j "$jobs"
+fuzz_seconds=${ORVO_FUZZ_SECONDS:-60}
+findings="$(pwd)/build-fuzz/findings"
+rm -rf build-fuzz/corpus "$findings"
+mkdir -p build-fuzz/corpus "$findings"
+targets="position moves commands"
+# libFuzzer takes a time of 0 as no limit at all: 0 builds the targets without running them.
+[ "$fuzz_seconds" -gt 0 ] || targets=""
+for target in $targets; do
+    cp -R "fuzz/corpus/$target" "build-fuzz/corpus/$target"
+    log="build-fuzz/fuzz_$target.log"
+    if ! UBSAN_OPTIONS=print_stacktrace=1 "./build-fuzz/fuzz/fuzz_$target" -max_total_time="$fuzz_seconds" \
+        -timeout=30 -artifact_prefix="$findings/$target-" "build-fuzz/corpus/$target" >"$log" 2>&1; then
+        tail -n 80 "$log" >&2
+        echo "fuzz_$target found the fault above; the input is in $findings" >&2
+        echo "(replay it with: ./build-fuzz/fuzz/fuzz_$target <file>)" >&2
+        exit 1
+    fi
+    echo "fuzz_$target: $(grep -E '^#[0-9]+' "$log" | tail -n 1)"
+done
 
 ./tools/test-windows.sh

@@ -84,6 +84,18 @@ uint8_t checkedEpSquare(const Position& pos, const char* begin, const char* end)
     return (left || right) ? uint8_t(ep) : 0;
 }
 
+// The castling rights among `rights` whose king or rook is not on its starting square.
+uint8_t unbackedRights(const Position& pos, uint8_t rights) {
+    uint8_t unbacked = 0;
+    if (pos.board[E1] != WhiteKing) unbacked |= 3;
+    if (pos.board[H1] != WhiteRook) unbacked |= 1;
+    if (pos.board[A1] != WhiteRook) unbacked |= 2;
+    if (pos.board[E8] != BlackKing) unbacked |= 12;
+    if (pos.board[H8] != BlackRook) unbacked |= 4;
+    if (pos.board[A8] != BlackRook) unbacked |= 8;
+    return uint8_t(rights & unbacked);
+}
+
 // Reads the next field: returns false (and leaves p) when there is none or when the next
 // word is the "moves" keyword of the position command.
 bool nextField(const char*& p, const char*& begin, const char*& end) {
@@ -111,28 +123,40 @@ bool squareFromText(const char* t, Square& s) {
 
 }  // namespace
 
-const char* parseFen(Position& pos, const char* text) {
+const char* parseFen(Position& pos, const char* text, uint8_t* ignoredCastling) {
     const char* p = skipSpaces(text);
     const char* const placementEnd = wordEnd(p);
     std::memset(pos.board, 0, sizeof pos.board);
+    // The placement must be eight ranks of eight squares each, of men and the digits 1 to 8.
+    // Whatever else it holds is still read as far as it goes, so that every field below is
+    // set, but the position then fails the validity checks.
+    bool wellFormed = placementEnd > p;
     int rank = 7, file = 0;
     for (const char* c = p; c < placementEnd; ++c) {
-        if (rank == 0 && file >= 8) break;
         if (*c == '/') {
-            if (rank == 0) break;  // more than eight ranks
+            if (file != 8 || rank == 0) wellFormed = false;  // a short rank, or a ninth
+            if (rank == 0) break;
             --rank;
             file = 0;
         } else if (*c >= '1' && *c <= '8') {
             file += *c - '0';
-            if (file > 8) file = 8;
+            if (file > 8) {
+                file = 8;
+                wellFormed = false;
+            }
         } else if (const uint8_t code = pieceFromLetter(*c)) {
-            if (file < 8) {  // men beyond file h are dropped
+            if (file < 8) {
                 const Square s = makeSquare(file, rank);
                 pos.board[s] = uint8_t(code + (isBishopKind(code) && isDarkSquare(s) ? 1 : 0));
+            } else {
+                wellFormed = false;  // men beyond file h are dropped
             }
             ++file;
+        } else {
+            wellFormed = false;
         }
     }
+    if (rank != 0 || file != 8) wellFormed = false;  // fewer than eight ranks, or a short last one
     p = placementEnd;
 
     std::memset(static_cast<void*>(pos.stateBase), 0, SearchStackRecords * sizeof(StateRecord));
@@ -141,14 +165,25 @@ const char* parseFen(Position& pos, const char* text) {
     pos.historyLength = 0;
     StateRecord& st = *pos.state;
 
+    // Fields left out take their defaults: White to move (many GUIs send the board and
+    // the side alone), no castling, no en passant, no plies towards the fifty-move rule.
+    pos.sideToMove = White;
+    uint8_t ignored = 0;
     const char *begin, *end;
     if (nextField(p, begin, end)) {
         if (wordIs(begin, end, "w"))
             pos.sideToMove = White;
         else if (wordIs(begin, end, "b"))
             pos.sideToMove = Black;
+        else
+            wellFormed = false;
         if (nextField(p, begin, end)) {
-            st.castling = castlingFromField(begin, end);
+            // A right whose king or rook has left its square is dropped rather than the
+            // whole position refused: FENs from board editors and old records often carry
+            // such rights, and the board itself is playable without them.
+            const uint8_t rights = castlingFromField(begin, end);
+            ignored = unbackedRights(pos, rights);
+            st.castling = uint8_t(rights & ~ignored);
             if (nextField(p, begin, end)) {
                 st.epSquare = checkedEpSquare(pos, begin, end);
                 const char* q = p;
@@ -163,19 +198,22 @@ const char* parseFen(Position& pos, const char* text) {
             }
         }
     }
+    pos.fenMalformed = wellFormed ? 0 : 1;
+    if (ignoredCastling) *ignoredCastling = wellFormed ? ignored : 0;
     setUpFromBoard(pos);
     return p;
 }
 
-void positionCommand(Position& pos, const char* text) {
+uint8_t positionCommand(Position& pos, const char* text) {
     const char* const movesKeyword = std::strstr(text, "moves");
     const char* p = skipSpaces(text);
     const char* const firstEnd = wordEnd(p);
+    uint8_t ignoredCastling = 0;
     if (wordIs(p, firstEnd, "startpos")) {
         parseFen(pos, StartFen);
         p = firstEnd;
     } else if (wordIs(p, firstEnd, "fen")) {
-        p = parseFen(pos, firstEnd);
+        p = parseFen(pos, firstEnd, &ignoredCastling);
     }
     pos.historyLength = 0;
 
@@ -190,6 +228,7 @@ void positionCommand(Position& pos, const char* text) {
     if (firstSearchOfGame) clearPositionalGains();
     computeAttacks(pos);
     positionValid = positionIsValid(pos) ? 1 : 0;
+    return ignoredCastling;
 }
 
 Move legalMoveFromText(Position& pos, const char* word, size_t length) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "board/position.h"
 #include "board/types.h"
@@ -15,10 +16,15 @@ constexpr int MoveListStateLimit = StateStackSize - MaxPly - 64;
 constexpr int FoldKeep = 128;
 
 // Fills the position from the FEN at the start of text and returns the place after the
-// last field it consumed. Any text is accepted; what cannot be parsed is skipped.
-const char* parseFen(Position& pos, const char* text);
+// last field it consumed. Any text is read without fault: a placement that is not eight
+// ranks of eight squares, or a side to move other than "w" or "b", leaves a position that
+// fails the validity checks. Missing fields take their defaults (White to move). Castling
+// rights without their king and rook on their squares are dropped, and put in
+// *ignoredCastling when given.
+const char* parseFen(Position& pos, const char* text, uint8_t* ignoredCastling = nullptr);
 // The arguments of "position": "startpos" or "fen <FEN>", optionally followed by "moves ...".
-void positionCommand(Position& pos, const char* text);
+// Returns the castling rights of the FEN that were dropped for want of their king or rook.
+uint8_t positionCommand(Position& pos, const char* text);
 // Makes the legal moves of a whitespace-separated list of move texts; words that match no
 // legal move are skipped.
 void applyMoveList(Position& pos, const char* text);

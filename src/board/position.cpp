@@ -95,6 +95,7 @@ void setUpFromBoard(Position& pos) {
 }
 
 bool positionIsValid(const Position& pos) {
+    if (pos.fenMalformed) return false;
     if (popCount(pos.pieces[WhiteKing]) != 1 || popCount(pos.pieces[BlackKing]) != 1) return false;
     if ((pos.pieces[WhitePawn] | pos.pieces[BlackPawn]) & (RankMask[0] | RankMask[7])) return false;
     for (Side side : {White, Black}) {

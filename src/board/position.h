@@ -70,6 +70,7 @@ struct Position {
     uint64_t nodes;          // moves and null moves made by this position
     uint8_t abortFlag;       // raised by another thread to make every node search return at once;
                              // always accessed through abortRaised / setAbort
+    uint8_t fenMalformed;    // the FEN of the last set-up described no board: the checks fail
 };
 
 // The position that "position", "ucinewgame" and "go" work on.
@@ -130,10 +131,11 @@ struct DerivedFields {
 };
 DerivedFields computeDerivedFields(const Position& pos);
 
-// The checks a position must pass before it is searched or moves are made on it: one king
-// per side; per side at most 8 pawns, 9 queens, 10 rooks, 10 knights, 10 bishops, 9 bishops
-// of one square colour and 16 men; no pawn on rank 1 or 8; each castling right backed by its
-// king and rook; the side not to move not in check. Needs only the board and bitboards.
+// The checks a position must pass before it is searched or moves are made on it: a
+// well-formed FEN; one king per side; per side at most 8 pawns, 9 queens, 10 rooks, 10
+// knights, 10 bishops, 9 bishops of one square colour and 16 men; no pawn on rank 1 or 8;
+// each castling right backed by its king and rook; the side not to move not in check.
+// Needs only the board and bitboards.
 bool positionIsValid(const Position& pos);
 
 // Piece-code helpers on a position.

@@ -33,15 +33,25 @@ inline bool makeLegal(Position& pos, Move move) {
     return !(theirAttacks & SquareBB[kingSquare(pos, Us)]);
 }
 
+// A stop request is read once per node with two or more plies below it: at most some
+// tens of thousands of moves (a millisecond or so) pass between two reads, and the nodes
+// next to the leaves, where nearly all the work is, read nothing.
+inline bool stopRaised(const std::atomic<uint8_t>* stop) {
+    return stop && stop->load(std::memory_order_relaxed) != 0;
+}
+
+// The leaf count below the position; once a stop is raised the count is incomplete and
+// only good for being thrown away.
 template <Side Us>
-uint64_t walk(Position& pos, int depth) {
+uint64_t walk(Position& pos, int depth, const std::atomic<uint8_t>* stop) {
     constexpr Side Them = opposite(Us);
+    if (depth > 1 && stopRaised(stop)) return 0;
     MoveEntry list[MaxMoves];
     MoveEntry* const end = generateAll<Us>(pos, list);
     uint64_t count = 0;
     for (MoveEntry* e = list; e < end; ++e) {
         const Move move = entryMove(*e);
-        if (makeLegal<Us>(pos, move)) count += depth > 1 ? walk<Them>(pos, depth - 1) : 1;
+        if (makeLegal<Us>(pos, move)) count += depth > 1 ? walk<Them>(pos, depth - 1, stop) : 1;
         unmakeMove<Us>(pos, move);
     }
     return count;
@@ -61,12 +71,14 @@ uint64_t perft(Position& pos, int depth) {
     Position work = pos;
     work.historyLength = 0;
     computeAttacks(work);
-    return work.sideToMove == White ? walk<White>(work, depth) : walk<Black>(work, depth);
+    return work.sideToMove == White ? walk<White>(work, depth, nullptr) : walk<Black>(work, depth, nullptr);
 }
 
-void perftCommand(Position& pos, int depth) {
+bool perftCommand(Position& pos, int depth, const std::atomic<uint8_t>* stop) {
     depth = clampDepth(depth, 1);
     uint64_t total = 0;
+    int counted = 0, legalMoves = 0;
+    bool stopped = false;
     if (positionIsValid(pos)) {
         Position work = pos;
         work.historyLength = 0;
@@ -78,18 +90,27 @@ void perftCommand(Position& pos, int depth) {
             const Move move = entryMove(*e);
             const bool legal = us == White ? makeLegal<White>(work, move) : makeLegal<Black>(work, move);
             uint64_t count = 0;
-            if (legal && depth > 1)
-                count = us == White ? walk<Black>(work, depth - 1) : walk<White>(work, depth - 1);
+            // After a stop the remaining moves are only told apart as legal or not.
+            if (legal && depth > 1 && !stopped)
+                count = us == White ? walk<Black>(work, depth - 1, stop) : walk<White>(work, depth - 1, stop);
             if (legal && depth == 1) count = 1;
             if (us == White)
                 unmakeMove<White>(work, move);
             else
                 unmakeMove<Black>(work, move);
             if (!legal) continue;
+            ++legalMoves;
+            // A count that a stop may have cut short is dropped with the moves after it.
+            stopped = stopped || stopRaised(stop);
+            if (stopped) continue;
             char text[8];
             printLine("%s: %" PRIu64 "\n", moveToText(move, text), count);
             total += count;
+            ++counted;
         }
     }
+    if (stopped)
+        printLine("info string perft stopped, incomplete: %d of %d moves counted\n", counted, legalMoves);
     printLine("\nNodes searched: %" PRIu64 "\n", total);
+    return !stopped;
 }

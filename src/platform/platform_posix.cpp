@@ -171,4 +171,12 @@ void writeOutput(const char* text, size_t length) {
     }
 }
 
-void exitProcess(int code) { _exit(code); }
+// Present only in a build instrumented for profiling (the first stage of the profile-guided
+// build), which must write its counters before _exit; the same code in both stages keeps the
+// profile matching this function.
+extern "C" void __gcov_dump() __attribute__((weak));
+
+void exitProcess(int code) {
+    if (__gcov_dump) __gcov_dump();
+    _exit(code);
+}

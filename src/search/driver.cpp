@@ -11,6 +11,7 @@
 #include "hash/pvhash.h"
 #include "hash/tt.h"
 #include "movegen/attacks.h"
+#include "movegen/perft.h"
 #include "platform/platform.h"
 #include "search/root.h"
 #include "search/search.h"
@@ -255,6 +256,7 @@ void runSearch(Position& root) {
 
     previousIterationScore = -MateValue;
     firstMoveStable = 0;
+    rootMovesReady = 0;
     searching = 1;
     prepareSearch(root);
 
@@ -297,6 +299,41 @@ void runSearch(Position& root) {
     while (pollBusy || timerAwake) sleepMs(1);
 }
 
+namespace {
+
+// A perft takes no input for its first moments: a script that sends a small perft and
+// "quit" (or ends its input) right after gets the whole count, as it did when perft read
+// no input at all, while a long count still answers within a fraction of a second.
+constexpr int64_t PerftQuietMicros = 200000;
+std::atomic<int64_t> perftStartTime{0};
+
+}  // namespace
+
+void runPerft(Position& root, int depth) {
+    searchIdle = 0;
+    stopping = 0;
+    stopRequested = 0;
+    stopSearch = 0;
+    perftStartTime = int64_t(clockMicros());
+    perftRunning = 1;
+    searching = 1;
+    startPolling();
+
+    perftCommand(root, depth, &stopSearch);
+
+    // As at the end of a search: the poll thread stops reading, and the stop that ended
+    // the count (if any) finishes once the perft is marked idle.
+    stopping = 1;
+    workerLock.enter();
+    timerActive = 0;
+    workerLock.leave();
+    searching = 0;
+    perftRunning = 0;
+    stopping = 0;
+    searchIdle = 1;
+    while (pollBusy || timerAwake) sleepMs(1);
+}
+
 void nodeLimitReached() {
     if (!searching || stopping) return;
     haltSearch(1);
@@ -309,7 +346,16 @@ static bool mateLimitReached() {
 }
 
 void iterationDone(Position& pos, int depth) {
-    if (bestMove == 0) return;
+    if (perftRunning) {
+        // The poll thread during a perft: nothing to check but the input.
+        if (depth == 0 && int64_t(clockMicros()) - perftStartTime >= PerftQuietMicros)
+            while (timerActive && !stopping && !inputClosed && inputAvailable()) readCommand(pos);
+        return;
+    }
+    // Until the root moves are listed a stop would have no move to play; from then on the
+    // limits and the input count even before the first move has been searched, which in a
+    // position crowded with queens can take seconds.
+    if (bestMove == 0 && !rootMovesReady) return;
     if (stopSearch) {
         haltSearch(depth);
         return;

@@ -11,6 +11,12 @@ struct Position;
 // Runs one search on the root position; returns after the "bestmove" line.
 void runSearch(Position& root);
 
+// "perft N" on the root position: counts on this thread while the poll thread reads the
+// input as during a search ("stop" ends the count early, "isready" is answered, "quit" and
+// the end of the input end the process; other lines wait until the count is over).
+// Returns after the total.
+void runPerft(Position& root, int depth);
+
 // Checks the limits after an iteration of depth plies, or every millisecond on the poll
 // thread (depth 0, which also prints the periodic info line and executes pending input).
 void iterationDone(Position& pos, int depth);

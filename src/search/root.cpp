@@ -27,6 +27,7 @@ uint8_t instantMoveArmed = 1;
 Flag bestMoveChanged;
 Flag scoreDropped;
 Flag firstMoveStable;
+Flag rootMovesReady;
 
 namespace {
 
@@ -301,11 +302,11 @@ int rootSearchOneLine(Position& pos, int alpha, int beta, int depth) {
         } else if (best == NoScore || depth < 3) {
             v = -PVsearch<Them>(pos, -beta, -a, nd, child.check);
         } else {
-            bool stepped = false;
-            if (Untimed && nd >= 10 && nd >= tuning.SingularMinDepth) {
-                v = steppedTest<Them>(pos, a, nd, child.check);
-                stepped = v > a;
-            }
+            // Deep in an untimed search the stepped test comes first; a result above alpha
+            // stands in for the zero-window search.
+            const bool tryStepped = Untimed && nd >= 10 && nd >= tuning.SingularMinDepth;
+            v = tryStepped ? steppedTest<Them>(pos, a, nd, child.check) : a;
+            const bool stepped = v > a;
             if (!stepped) v = -zeroWindowChild<Them>(pos, -a, nd, child.check);
             if (v > a) {
                 bestMoveChanged = 1;
@@ -530,6 +531,7 @@ void iterate(Position& pos) {
     prepareRoot<Us>(pos, probe);
     const bool check = inCheck(pos);
     const int legalMoves = buildRootMoves<Us>(pos, probe.hashMove);
+    rootMovesReady = 1;
 
     // The instant-move rule: the previous search already settled this position and no
     // other move comes close. The move must also be one of the legal root moves, so that a
@@ -565,7 +567,9 @@ template <Side Us>
 void iterateUntimed(Position& pos) {
     RootProbe probe;
     prepareRoot<Us>(pos, probe);
-    if (buildRootMoves<Us>(pos, probe.hashMove) == 0) {
+    const int legalMoves = buildRootMoves<Us>(pos, probe.hashMove);
+    rootMovesReady = 1;
+    if (legalMoves == 0) {
         bestScore = inCheck(pos) ? -MateValue : DrawValue;
         bestMove = 0;
         bestDepth = 0;

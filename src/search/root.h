@@ -39,6 +39,9 @@ extern uint8_t instantMoveArmed;    // 0 right after an instant move
 extern Flag bestMoveChanged;  // a move other than the first raised alpha in this iteration
 extern Flag scoreDropped;     // the newest best score dropped clearly below the last iteration's
 extern Flag firstMoveStable;  // the first move has stayed best since the first iteration
+// The root move list of the running search is built: a search stopped before its first
+// move was searched plays the first move of the list.
+extern Flag rootMovesReady;
 
 // Runs the iterative deepening for the side to move (the timed loop when the side to
 // move has a clock, the untimed loop otherwise). The result is in bestMove, bestScore

@@ -1,6 +1,5 @@
 #include "shell/command.h"
 
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -23,9 +22,9 @@
 // while idle, the poll thread during a search), so one buffer serves both.
 static char inputLine[InputLineSize];
 
-bool readInputLine(char* buffer) {
+bool readInputLine(char* buffer, bool* cut) {
     size_t length = 0;
-    bool any = false;
+    bool any = false, dropped = false;
     for (;;) {
         const int c = readInputByte();
         if (c < 0) {
@@ -34,19 +33,28 @@ bool readInputLine(char* buffer) {
         }
         any = true;
         if (c == '\n') break;
-        if (length < InputLineSize - 2) buffer[length++] = char(c);
+        if (length < InputLineSize - 2)
+            buffer[length++] = char(c);
+        else
+            dropped = dropped || c != '\r';
     }
     if (length > 0 && buffer[length - 1] == '\r') --length;
     buffer[length] = 0;
     buffer[length + 1] = 0;
+    if (cut) *cut = dropped;
     return true;
 }
 
 // The end of the input: a finite search may finish and print its "bestmove"; an
-// infinite or ponder search is stopped; once idle, the engine quits.
+// infinite or ponder search, or one without any limit, is stopped; a perft ends with the
+// process; once idle, the engine quits.
 static void endOfInput(Position& root) {
+    if (perftRunning) {
+        executeCommand(root, "quit");
+        return;
+    }
     if (searching) {
-        if (infinite || pondering) executeCommand(root, "stop");
+        if (infinite || pondering || searchUnlimited()) executeCommand(root, "stop");
         return;
     }
     if (driverWaiting) {
@@ -56,25 +64,64 @@ static void endOfInput(Position& root) {
     executeCommand(root, "quit");
 }
 
-// Lines that arrived while a finished infinite or ponder search waited for "stop" and that
-// must wait until its "bestmove" has been printed. Executed in order once idle.
+// Lines that arrived while a finished infinite or ponder search waited for "stop", or
+// while a perft counted, and that must wait until it is over. Executed in order once idle.
 static std::deque<std::string> deferredLines;
+// At most this many lines wait; a flood of input during a long perft cannot take the memory.
+constexpr size_t MaxDeferredLines = 1024;
+static bool deferredLinesDropped = false;  // reported once until the queue empties
+
+static void deferLine(const char* text) {
+    if (deferredLines.size() < MaxDeferredLines) {
+        deferredLines.emplace_back(text);
+    } else if (!deferredLinesDropped) {
+        deferredLinesDropped = true;
+        printLine("info string too many lines waiting, line ignored (and later ones)\n");
+    }
+}
+
+static bool firstWordIs(const char* text, const char* word) {
+    const size_t n = strlen(word);
+    return strncmp(text, word, n) == 0 && (text[n] == 0 || text[n] == ' ' || text[n] == '\t');
+}
+
+// A line longer than the buffer lost its end: it is not carried out, as the part that
+// is left could mean something else (fewer moves, a limit missing). A command is told so;
+// other text is ignored as any unknown line is. A "position" line also takes the position
+// away, as "position fen" with nothing after it does, so that a "go" after it is answered
+// as for an invalid position rather than searching the position before.
+static void refuseCutLine(Position& root, const char* text) {
+    static const char* const Commands[] = {"uci",      "isready", "setoption", "ucinewgame",
+                                           "position", "go",      "stop",      "ponderhit",
+                                           "quit",     "perft",   "eval",      "bench"};
+    for (const char* command : Commands) {
+        if (!firstWordIs(text, command)) continue;
+        printLine("info string %s line longer than %d characters ignored\n", command, int(InputLineSize - 2));
+        if (strcmp(command, "position") == 0) executeCommand(root, "position fen");
+        return;
+    }
+}
 
 void readCommand(Position& root) {
     if (stopping) return;
     if (!deferredLines.empty() && searchIdle && !driverWaiting) {
         const std::string line = std::move(deferredLines.front());
         deferredLines.pop_front();
+        if (deferredLines.empty()) deferredLinesDropped = false;
         executeCommand(root, line.c_str());
         return;
     }
     if (quitRequested) executeCommand(root, "quit");
-    if (inputClosed || !readInputLine(inputLine)) {
+    bool cut = false;
+    if (inputClosed || !readInputLine(inputLine, &cut)) {
         inputClosed = 1;
         endOfInput(root);
         return;
     }
-    executeCommand(root, inputLine);
+    if (cut)
+        refuseCutLine(root, inputLine);
+    else
+        executeCommand(root, inputLine);
 }
 
 // "stop", and "ucinewgame" during a search: raise the stop flags, wait until the driver
@@ -91,13 +138,40 @@ static void stopSequence() {
 
 static bool startsWith(const char* text, const char* word) { return strncmp(text, word, strlen(word)) == 0; }
 
-static bool perftCommandLine(const char* text) {
-    return startsWith(text, "perft ") && isdigit(static_cast<unsigned char>(text[6]));
+// "perft" alone names no command; "perft" and anything after it is one, refused unless it
+// is a depth.
+static bool perftCommandLine(const char* text) { return startsWith(text, "perft "); }
+
+// "perft N": a whole number from 1 to PerftMaxDepth, blanks around it allowed. Anything else
+// is refused, so that a mistyped depth cannot start a count that never ends.
+static void perftLine(Position& root, const char* argument) {
+    char* end = nullptr;
+    const long long depth = strtoll(argument, &end, 10);
+    const bool number = end != argument;
+    while (*end == ' ' || *end == '\t') ++end;
+    if (!number || *end || depth < 1 || depth > PerftMaxDepth) {
+        printLine("info string perft needs a depth from 1 to %d\n", PerftMaxDepth);
+        return;
+    }
+    runPerft(root, int(depth));
+}
+
+// "position ...": the set-up, and a word on the castling rights of the FEN that had no
+// king or rook to go with them and were dropped.
+static void positionLine(Position& root, const char* arguments) {
+    const uint8_t ignored = positionCommand(root, arguments);
+    if (!ignored) return;
+    char rights[5];
+    int n = 0;
+    for (int i = 0; i < 4; ++i)
+        if (ignored & (1 << i)) rights[n++] = "KQkq"[i];
+    rights[n] = 0;
+    printLine("info string castling rights %s ignored: king or rook not on its square\n", rights);
 }
 
 // The commands carried out only while no search runs, "uci" apart.
 static bool idleCommand(const char* text) {
-    return startsWith(text, "go") || startsWith(text, "position") || startsWith(text, "setoption name") ||
+    return startsWith(text, "go") || startsWith(text, "position") || firstWordIs(text, "setoption") ||
            strcmp(text, "bench") == 0 || strcmp(text, "eval") == 0 || perftCommandLine(text);
 }
 
@@ -117,6 +191,10 @@ void executeCommand(Position& root, const char* text) {
         if (!searchIdle) stopSequence();
     } else if (strcmp(text, "isready") == 0) {
         printLine("readyok\n");
+    } else if (perftRunning) {
+        // The perft counts on the main thread: every other line waits until the count is
+        // over, and the lines keep their order.
+        deferLine(text);
     } else if (strcmp(text, "ponderhit") == 0) {
         ponderhit();
     } else if (strcmp(text, "ucinewgame") == 0) {
@@ -134,7 +212,7 @@ void executeCommand(Position& root, const char* text) {
         if (strcmp(text, "uci") == 0) {
             printOptions();
         } else if (idleCommand(text)) {
-            deferredLines.emplace_back(text);
+            deferLine(text);
             if (!startsWith(text, "setoption")) stopSequence();
         }
     } else if (!searching) {
@@ -145,13 +223,15 @@ void executeCommand(Position& root, const char* text) {
         if (startsWith(text, "go")) {
             goCommand(root, text);
         } else if (startsWith(text, "position")) {
-            positionCommand(root, argumentsAt(text, 9));
+            positionLine(root, argumentsAt(text, 9));
         } else if (startsWith(text, "setoption name")) {
             setOption(argumentsAt(text, 15));
+        } else if (firstWordIs(text, "setoption")) {
+            printLine("info string setoption needs a name: setoption name <name> value <value>\n");
         } else if (strcmp(text, "uci") == 0) {
             printOptions();
         } else if (perftCommandLine(text)) {
-            perftCommand(root, atoi(text + 6));
+            perftLine(root, text + 6);
         } else if (strcmp(text, "eval") == 0) {
             evalCommand(root);
         } else {

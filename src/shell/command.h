@@ -17,5 +17,6 @@ void readCommand(Position& root);
 void executeCommand(Position& root, const char* text);
 
 // Reads one line into buffer (capacity InputLineSize): returns false at the end of the
-// input when nothing was read. Carriage returns before the line feed are removed.
-bool readInputLine(char* buffer);
+// input when nothing was read. Carriage returns before the line feed are removed. With
+// cut given, *cut tells whether characters beyond the buffer were dropped.
+bool readInputLine(char* buffer, bool* cut = nullptr);

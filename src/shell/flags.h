@@ -29,4 +29,5 @@ extern Flag checkTimeNow;   // test the soft limits at the next poll
 extern Flag timerActive;    // the poll thread watches the running search
 extern Flag timerAwake;     // the poll thread has started polling
 extern Flag untimedSearch;  // the side to move has no clock
+extern Flag perftRunning;   // "perft" counts on the main thread while the poll thread reads input
 extern Flag firstSearchOfGame;

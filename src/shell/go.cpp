@@ -48,6 +48,26 @@ static long long decimal(const char* text) {
     return v;
 }
 
+static bool startsWithNumber(const char* text) {
+    char* end = nullptr;
+    strtoll(text, &end, 10);
+    return end != text;
+}
+
+// The words of "go" that are followed by a number.
+static bool takesValue(const char* word) {
+    static const char* const Keywords[] = {"depth", "movetime", "wtime",     "btime", "winc",
+                                           "binc",  "nodes",    "movestogo", "mate"};
+    for (const char* keyword : Keywords)
+        if (strcmp(word, keyword) == 0) return true;
+    return false;
+}
+
+static bool goKeyword(const char* word) {
+    return takesValue(word) || strcmp(word, "infinite") == 0 || strcmp(word, "ponder") == 0 ||
+           strcmp(word, "searchmoves") == 0;
+}
+
 void parseGo(Position& root, const char* line) {
     hardTimeLimit = Never;
     int64_t allocation = Never;
@@ -72,14 +92,10 @@ void parseGo(Position& root, const char* line) {
     tokens[sizeof tokens - 1] = 0;
     char* save = nullptr;
     strtok_r(tokens, " \t", &save);  // "go" itself
-    for (char* word = strtok_r(nullptr, " \t", &save); word; word = strtok_r(nullptr, " \t", &save)) {
-        const bool takesValue =
-            strcmp(word, "depth") == 0 || strcmp(word, "movetime") == 0 || strcmp(word, "wtime") == 0 ||
-            strcmp(word, "btime") == 0 || strcmp(word, "winc") == 0 || strcmp(word, "binc") == 0 ||
-            strcmp(word, "movestogo") == 0 || strcmp(word, "nodes") == 0 || strcmp(word, "mate") == 0;
-        const bool keyword = takesValue || strcmp(word, "infinite") == 0 || strcmp(word, "ponder") == 0 ||
-                             strcmp(word, "searchmoves") == 0;
-        if (keyword) inSearchMoves = false;
+    char* next = strtok_r(nullptr, " \t", &save);
+    for (char* word = next; word; word = next) {
+        next = strtok_r(nullptr, " \t", &save);
+        if (goKeyword(word)) inSearchMoves = false;
         if (strcmp(word, "infinite") == 0) {
             infinite = 1;
             continue;
@@ -101,9 +117,16 @@ void parseGo(Position& root, const char* line) {
             if (!known && searchMoveCount < MaxMoves) searchMoves[searchMoveCount++] = move;
             continue;
         }
-        if (!takesValue) continue;
-        const char* text = strtok_r(nullptr, " \t", &save);
-        if (!text) break;  // a keyword at the end of the line has no value: ignored
+        if (!takesValue(word)) continue;
+        // A keyword at the end of the line, or followed by another keyword, has no value and
+        // is ignored; a value that is no number reads as 0, as it always did.
+        if (!next || goKeyword(next)) {
+            printLine("info string go %s has no value, ignored\n", word);
+            continue;
+        }
+        const char* text = next;
+        next = strtok_r(nullptr, " \t", &save);
+        if (!startsWithNumber(text)) printLine("info string go %s value is not a number, read as 0\n", word);
         const long long v = decimal(text);
         if (strcmp(word, "depth") == 0) {
             depthLimit = v < 1 ? 1 : v > 255 ? 255 : int(v);
@@ -158,6 +181,11 @@ void parseGo(Position& root, const char* line) {
     easyTimeLimit = allocation * (optionPonder ? p.EasyTimePonderPercent : p.EasyTimePercent) / 100;
     fullTimeLimit = allocation * p.FullTimePercent / 100;
     mainTimeLimit = allocation * p.MainTimePercent / 100;
+}
+
+bool searchUnlimited() {
+    return untimedSearch && hardTimeLimit == Never && depthLimit == 255 && mateLimit == 0 &&
+           nodeLimit == NoNodeLimit;
 }
 
 void goCommand(Position& root, const char* text) {

@@ -33,6 +33,10 @@ extern uint64_t clockOffsetMillis;
 // Reads the limits of a "go" line and turns the clock of the side to move into limits.
 void parseGo(Position& root, const char* line);
 
+// The running search has no limit of its own: a plain "go", or one whose limits were all
+// ignored. Like "go infinite" it can only end on "stop".
+bool searchUnlimited();
+
 // "go ...": parses the limits and runs the search; every "go" gets one "bestmove".
 void goCommand(Position& root, const char* text);
 

@@ -45,30 +45,49 @@ void printOptions() {
 }
 
 // Plain decimal conversion: leading blanks, optional sign, digits up to the first other
-// character; anything else gives 0. Values beyond the int range saturate.
-static int32_t parseDecimal(const char* text) {
-    long long value = strtoll(text, nullptr, 10);
-    if (value > INT32_MAX) return INT32_MAX;
-    if (value < INT32_MIN) return INT32_MIN;
-    return int32_t(value);
+// character. Values beyond the int range saturate. False when there is no digit at all.
+static bool parseDecimal(const char* text, int32_t& result) {
+    char* end = nullptr;
+    const long long value = strtoll(text, &end, 10);
+    result = value > INT32_MAX ? INT32_MAX : value < INT32_MIN ? INT32_MIN : int32_t(value);
+    return end != text;
 }
+
+static void reportNoName() {
+    printLine("info string setoption needs a name: setoption name <name> value <value>\n");
+}
+
+// The value text in a report: its first characters, enough to recognise it.
+constexpr int ShownValueLength = 40;
 
 void setOption(const char* text) {
     while (*text == ' ' || *text == '\t') ++text;
     size_t length = strlen(text);
     while (length > 0 && (text[length - 1] == ' ' || text[length - 1] == '\t')) --length;
-    if (length == 0) return;
+    if (length == 0) {
+        reportNoName();
+        return;
+    }
 
     static char line[InputLineSize];  // options are set by one thread at a time
     if (length >= sizeof line) length = sizeof line - 1;
     memcpy(line, text, length);
     line[length] = 0;
+    // Names and values are echoed in "info string" lines: a control character there, a
+    // carriage return above all, could make a GUI read the rest as a line of its own.
+    for (size_t i = 0; i < length; ++i) {
+        const unsigned char c = static_cast<unsigned char>(line[i]);
+        if ((c < 0x20 && c != '\t') || c == 0x7F) line[i] = '?';
+    }
 
     // The name is compared over the characters before "value" minus the one separating
     // blank; without "value", over all characters but the last.
     const char* value = strstr(line, "value");
     const long nameLength = value ? long(value - line) - 1 : long(length) - 1;
-    if (nameLength < 0) return;
+    if (nameLength < 0) {
+        reportNoName();
+        return;
+    }
 
     const OptionRecord* o = Options;
     while (o->type != OptionEnd && strncmp(o->name, line, size_t(nameLength)) != 0) ++o;
@@ -82,10 +101,15 @@ void setOption(const char* text) {
         if (o->onChange) o->onChange(1);
         return;
     }
-    if (!value) return;
-    // The value text starts after "value" and one blank.
-    const char* argument = value + 5;
+    // The value text starts after "value" and one blank. A value that is missing or cannot
+    // be read leaves the option as it was: a slip in a GUI's dialog must not set the table
+    // to its smallest size.
+    const char* argument = value ? value + 5 : "";
     if (*argument) ++argument;
+    if (!value || (!*argument && o->type != OptionString)) {
+        printLine("info string %s value missing, unchanged\n", o->name);
+        return;
+    }
 
     if (o->type == OptionString) {
         if (o->stringValue) strcpy(o->stringValue, argument);
@@ -97,9 +121,17 @@ void setOption(const char* text) {
         } else if (strcmp(argument, "true") == 0 && *o->checkValue != 1) {
             *o->checkValue = 1;
             if (o->onChange) o->onChange(1);
+        } else if (strcmp(argument, "false") != 0 && strcmp(argument, "true") != 0) {
+            printLine("info string %s value %.*s is not true or false, unchanged\n", o->name,
+                      ShownValueLength, argument);
         }
     } else if (o->type == OptionSpin) {
-        const int32_t given = parseDecimal(argument);
+        int32_t given = 0;
+        if (!parseDecimal(argument, given)) {
+            printLine("info string %s value %.*s is not a number, unchanged\n", o->name, ShownValueLength,
+                      argument);
+            return;
+        }
         const int32_t v = given < o->min ? o->min : given > o->max ? o->max : given;
         if (v != given) printLine("info string %s value %d is out of range, set to %d\n", o->name, given, v);
         if (v == *o->spinValue) return;

@@ -7,6 +7,15 @@
 #include "platform/platform.h"
 
 static Lock outputLock;
+static OutputSink outputSink = nullptr;  // read and written under outputLock
+
+OutputSink setOutputSink(OutputSink sink) {
+    outputLock.enter();
+    const OutputSink previous = outputSink;
+    outputSink = sink;
+    outputLock.leave();
+    return previous;
+}
 
 void printLine(const char* format, ...) {
     char buffer[4096];
@@ -25,7 +34,10 @@ void printLine(const char* format, ...) {
     va_end(again);
     if (length > 0 && text) {
         outputLock.enter();
-        writeOutput(text, size_t(length));
+        if (outputSink)
+            outputSink(text, size_t(length));
+        else
+            writeOutput(text, size_t(length));
         outputLock.leave();
     }
     if (text != buffer) free(text);

@@ -28,6 +28,7 @@ Flag checkTimeNow;
 Flag timerActive;
 Flag timerAwake;
 Flag untimedSearch;
+Flag perftRunning;
 Flag firstSearchOfGame;
 
 void setDefaults() {

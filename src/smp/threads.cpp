@@ -196,6 +196,10 @@ void prepareSearch(Position& root) {
     for (int t = 0; t < MaxThreads; ++t) threadPosition[t] = nullptr;
     threadPosition[0] = &main;
 
+    startPolling();
+}
+
+void startPolling() {
     timerActive = 1;
     pollEvent.signal();
     for (int spin = 0; spin < 10000; ++spin) std::atomic_signal_fence(std::memory_order_seq_cst);

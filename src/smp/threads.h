@@ -111,6 +111,10 @@ void stopWorkers();
 // counters, abort and in-use flags, and wakes the poll thread.
 void prepareSearch(Position& root);
 
+// Wakes the poll thread for a search or a perft (timerActive rises) and returns once it
+// polls; called with searchIdle 0, which it leaves 0.
+void startPolling();
+
 // Wakes every worker and raises the abort flag of every slot.
 void abortAllSearches();
 
