@@ -71,7 +71,9 @@ int PVsearch(Position& pos, int alpha, int beta, int depth, bool inCheck) {
     }
 
     // Internal iterative deepening: two shallower searches of this node on a widened window
-    // supply a hash move.
+    // supply a hash move. The second is the shallower; near the horizon it may end in the
+    // quiescence search, whose last move says nothing about this node, so its move is taken
+    // only when the deeper search left none.
     if (inCheck && moveType(hashMove) == MoveCastling) hashMove = NoMove;
     if ((!hashMove && depth >= tuning.IIDNoHashMinDepth) ||
         (depth >= tuning.IIDMinDepth && probedDepth + tuning.IIDReduction < depth)) {
@@ -82,7 +84,7 @@ int PVsearch(Position& pos, int alpha, int beta, int depth, bool inCheck) {
             hashMove = slot;
             v = PVsearch<Us>(pos, low, high, depth - tuning.IIDSecondReduction, inCheck);
             if (abortRaised(pos)) return 0;
-            if (v > low) hashMove = slot;
+            if (v > low && !hashMove) hashMove = slot;
         }
     }
 
