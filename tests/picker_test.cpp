@@ -191,3 +191,19 @@ TEST(Picker, QuietChecksAgainstKingOnOurSecondRank) {
         }
     }
 }
+
+// The hash move comes first and never again, in the tactical and quiescence sequences too,
+// whose quiet checks and positional moves may hold it.
+TEST(Picker, HashMoveIsHandedOutOnce) {
+    Position& pos = setUpFen("4k3/8/8/8/8/8/1P6/R3K3 w - - 0 1");
+    const Move check = textMove(pos, "a1a8");
+    for (const int stage : {int(StageHashMove), int(StageTacticalHashMove), int(StageQuiescenceHashMove)}) {
+        MovePicker& picker = freshPicker(stage, check);
+        picker.targets = pos.pieces[BlackMen];
+        picker.gainThreshold = -1000;
+        const std::vector<Picked> picked = drain(pos, picker);
+        ASSERT_FALSE(picked.empty()) << stage;
+        EXPECT_EQ(picked[0].move, check) << stage;
+        EXPECT_EQ(countOf(picked, check), 1) << stage;
+    }
+}

@@ -35,6 +35,14 @@ static MoveEntry nextInOrder(MovePicker& picker) {
     return e;
 }
 
+// The same for a generated list that may hold the hash move, handed out before it.
+static MoveEntry nextInOrderButHashMove(MovePicker& picker) {
+    MoveEntry e;
+    while ((e = nextInOrder(picker)) && entryMove(e) == Move(picker.ttMove)) {
+    }
+    return e;
+}
+
 template <Side Us>
 MoveEntry nextMove(Position& pos, MovePicker& picker) {
     constexpr Side Them = opposite(Us);
@@ -100,8 +108,9 @@ MoveEntry nextMove(Position& pos, MovePicker& picker) {
                 picker.stage = StageQuietChecks;
                 break;
             case StageQuietChecks:
-            case StageGivenList:
             case StageGainMoves:
+                return nextInOrderButHashMove(picker);
+            case StageGivenList:
                 return nextInOrder(picker);
 
             case StageGenerateAllCaptures:
@@ -116,7 +125,7 @@ MoveEntry nextMove(Position& pos, MovePicker& picker) {
                 picker.stage = StageQuiescenceChecks;
                 break;
             case StageQuiescenceChecks:
-                if ((e = nextInOrder(picker))) return e;
+                if ((e = nextInOrderButHashMove(picker))) return e;
                 generateGainMoves<Us>(pos, picker.moves, picker.gainThreshold);
                 picker.cursor = 0;
                 picker.stage = StageGainMoves;
