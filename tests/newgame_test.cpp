@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <set>
 #include <string>
@@ -167,6 +168,47 @@ TEST(NewGame, TheSameSearchAfterUcinewgameCountsTheSameNodes) {
     executeCommand(rootPosition, "ucinewgame");
     EXPECT_EQ(search(a, 10), first);
     EXPECT_EQ(bestMove.load(), firstMove);
+}
+
+// Resident memory of this process, in megabytes.
+long residentMegabytes() {
+    FILE* status = fopen("/proc/self/status", "r");
+    if (!status) return -1;
+    char line[256];
+    long kilobytes = -1;
+    while (fgets(line, sizeof line, status))
+        if (sscanf(line, "VmRSS: %ld kB", &kilobytes) == 1) break;
+    fclose(status);
+    return kilobytes / 1024;
+}
+
+// New tables are zero, which is the cleared state: ucinewgame right after a Hash change does
+// not write them again, and the search after it counts the nodes of any other new game.
+// Once a search or the eval command has written to them, ucinewgame clears them.
+TEST(NewGame, FreshTablesAreNotWrittenAgain) {
+    startEngine();
+    const std::string a = std::string("fen ") + OpeningA;
+    executeCommand(rootPosition, "ucinewgame");
+    const uint64_t afterClearing = search(a, 9);
+
+    const long before = residentMegabytes();
+    setOption("Hash value 512");
+    executeCommand(rootPosition, "ucinewgame");
+    if (before >= 0) {
+        EXPECT_LT(residentMegabytes() - before, 256) << "the new tables were written";
+    }
+    setOption("Hash value 16");
+    executeCommand(rootPosition, "ucinewgame");
+    EXPECT_EQ(search(a, 9), afterClearing);
+
+    setOption("Hash value 32");
+    executeCommand(rootPosition, (std::string("position fen ") + MiddlegameB).c_str());
+    executeCommand(rootPosition, "eval");
+    ASSERT_FALSE(allBytesZero(PawnHashTable, pawnHashCount * sizeof(PawnHashEntry)));
+    executeCommand(rootPosition, "ucinewgame");
+    EXPECT_TRUE(allBytesZero(PawnHashTable, pawnHashCount * sizeof(PawnHashEntry)));
+    EXPECT_TRUE(allBytesZero(EvalHash, evalHashCount * sizeof(uint64_t)));
+    setOption("Hash value 16");
 }
 
 TEST(NewGameProcess, GoBeforeAnyPositionSearchesTheStartPosition) {

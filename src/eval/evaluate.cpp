@@ -20,6 +20,7 @@
 #include "eval/pst.h"
 #include "hash/evalhash.h"
 #include "hash/pawnhash.h"
+#include "hash/sizing.h"
 #include "movegen/attacks.h"
 #include "movegen/gaintable.h"
 #include "shell/output.h"
@@ -419,6 +420,7 @@ void evaluate(Position& pos, int low, int high, Move move) {
 }
 
 void evalCommand(Position& root) {
+    hashTablesFresh = false;  // the evaluation fills the pawn and evaluation tables
     if (root.sideToMove == White)
         evaluateSide<White, false>(root, EvalFullLow, EvalFullHigh, NoMove);
     else

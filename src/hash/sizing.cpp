@@ -12,6 +12,8 @@
 
 constexpr uint64_t Megabyte = 1048576;
 
+bool hashTablesFresh = false;
+
 static uint64_t pvHashMegabytes() { return pvHashCount * sizeof(PVEntry) / Megabyte; }
 static uint64_t evalHashKilobytes() { return evalHashCount * 8 / 1024; }
 
@@ -38,4 +40,5 @@ void resizeHashTables() {
     sizePawnHash();
     sizePVHash(int64_t(pvHashMegabytes()));
     sizeEvalHash(int64_t(evalHashKilobytes()));
+    hashTablesFresh = true;
 }

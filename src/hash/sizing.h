@@ -14,3 +14,8 @@ uint64_t hashMegabytesThatFit(uint64_t megabytes, uint64_t physicalBytes);
 // option, sizes the pawn table from it and re-creates the PV and evaluation tables at
 // their current sizes.
 void resizeHashTables();
+
+// True from resizeHashTables until something may have written to the tables (a search or
+// the eval command). The new tables are zero, which is the cleared state, so a new game
+// started before then need not write gigabytes of zeros again.
+extern bool hashTablesFresh;

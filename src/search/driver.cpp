@@ -9,6 +9,7 @@
 #include "board/position.h"
 #include "eval/evaluate.h"
 #include "hash/pvhash.h"
+#include "hash/sizing.h"
 #include "hash/tt.h"
 #include "movegen/attacks.h"
 #include "movegen/perft.h"
@@ -251,6 +252,7 @@ void runSearch(Position& root) {
     root.state = root.stateBase + 1;
     root.ply = 0;
 
+    hashTablesFresh = false;
     const uint8_t generation = nextGeneration();
     for (int i = 0; i < SearchStackRecords; ++i) root.stateBase[i].ttGeneration = generation;
 

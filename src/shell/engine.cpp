@@ -12,6 +12,7 @@
 #include "hash/hashoption.h"
 #include "hash/pawnhash.h"
 #include "hash/pvhash.h"
+#include "hash/sizing.h"
 #include "hash/tt.h"
 #include "movegen/gaintable.h"
 #include "movegen/generate.h"
@@ -38,12 +39,14 @@ void newGame(Position& pos) {
     instantMoveArmed = 1;
     firstSearchOfGame = 1;
 
-    clearPVHash();
-    clearHash();
-    clearEvalHash();
+    if (!hashTablesFresh) {
+        clearPVHash();
+        clearHash();
+        clearEvalHash();
+        clearPawnHash();
+    }
     resetHistory();
     clearPositionalGains();
-    clearPawnHash();
 }
 
 static Lock quitLock;
