@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "board/position.h"
+#include "hash/sizing.h"
 #include "shell/engine.h"
 #include "shell/options.h"
 
@@ -42,10 +43,15 @@ void HashResize(benchmark::State& state) {
     }
 }
 
+// "ucinewgame" after a game: the tables may hold entries, so every one is cleared. (Right
+// after a resize there is nothing to clear, and the command returns at once.)
 void NewGame(benchmark::State& state) {
     prepareEngine();
     setHash(int(state.range(0)));
-    for (auto _ : state) state.SetIterationTime(secondsOf([](int) { newGame(rootPosition); }, 0));
+    for (auto _ : state) {
+        hashTablesFresh = false;
+        state.SetIterationTime(secondsOf([](int) { newGame(rootPosition); }, 0));
+    }
 }
 
 }  // namespace
