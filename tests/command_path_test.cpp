@@ -175,6 +175,11 @@ TEST_F(CommandPath, DrawsByTheGameHistory) {
             EXPECT_EQ(r.best == "f6g8", c.draw) << r.best;
         }
     }
+    // A new hash size draws new keys; a search without a new "position" still knows the game.
+    run({"ucinewgame", "position " + twice, "setoption name Hash value 32"});
+    const Report r = reportOf(run({"go depth 6"}));
+    EXPECT_EQ(r.score(), "cp 0") << r.info;
+    EXPECT_EQ(r.best, "f6g8");
 }
 
 // A new table size leaves no entry, history or learned gain behind: the same search costs

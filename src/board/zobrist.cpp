@@ -23,7 +23,10 @@ uint64_t nextRandom() {
     return a << 48 | b << 32 | c << 16 | d;
 }
 
+uint32_t zobristFills = 0;
+
 void zobristInit() {
+    ++zobristFills;
     nextRandom();  // the first output is thrown away
     castleKey[0] = 0;
     castleKey[1] = nextRandom();

@@ -19,3 +19,6 @@ extern uint64_t randomState;
 uint64_t nextRandom();
 // Fills the key tables (start-up, and again when the hash size changes).
 void zobristInit();
+// How many times the key tables have been filled: a position set up before the last fill
+// holds keys of the old tables and must be set up again.
+extern uint32_t zobristFills;

@@ -7,6 +7,7 @@
 
 #include "board/fen.h"
 #include "board/position.h"
+#include "board/zobrist.h"
 #include "eval/evaluate.h"
 #include "movegen/perft.h"
 #include "platform/platform.h"
@@ -158,7 +159,12 @@ static void perftLine(Position& root, const char* argument) {
 
 // "position ...": the set-up, and a word on the castling rights of the FEN that had no
 // king or rook to go with them and were dropped.
+// The arguments of the position command that set up the root ("startpos" after a new
+// game; empty when something else, the benchmark, set it up last).
+static std::string rootSetUp = "startpos";
+
 static void positionLine(Position& root, const char* arguments) {
+    rootSetUp = arguments;
     const uint8_t ignored = positionCommand(root, arguments);
     if (!ignored) return;
     char rights[5];
@@ -198,6 +204,7 @@ void executeCommand(Position& root, const char* text) {
     } else if (strcmp(text, "ponderhit") == 0) {
         ponderhit();
     } else if (strcmp(text, "ucinewgame") == 0) {
+        rootSetUp = "startpos";
         if (searchIdle) {
             newGame(root);
         } else {
@@ -218,14 +225,22 @@ void executeCommand(Position& root, const char* text) {
     } else if (!searching) {
         // A line that ran the benchmark is still compared with the commands below.
         const bool bench = strcmp(text, "bench") == 0;
-        if (bench) runBenchmark(root, "go movetime 2000");
+        if (bench) {
+            runBenchmark(root, "go movetime 2000");
+            rootSetUp.clear();
+        }
         bool matched = true;
         if (startsWith(text, "go")) {
             goCommand(root, text);
         } else if (startsWith(text, "position")) {
             positionLine(root, argumentsAt(text, 9));
         } else if (startsWith(text, "setoption name")) {
+            const uint32_t fills = zobristFills;
             setOption(argumentsAt(text, 15));
+            // A new hash size draws new keys: the root and its game history are set up again
+            // with them, so that a "go" without a new "position" still sees repetitions.
+            if (zobristFills != fills && positionValid && !rootSetUp.empty())
+                positionCommand(root, rootSetUp.c_str());
         } else if (firstWordIs(text, "setoption")) {
             printLine("info string setoption needs a name: setoption name <name> value <value>\n");
         } else if (strcmp(text, "uci") == 0) {
