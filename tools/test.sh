@@ -75,17 +75,28 @@ mkdir -p build-fuzz/corpus "$findings"
 targets="position moves commands"
 # libFuzzer takes a time of 0 as no limit at all: 0 builds the targets without running them.
 [ "$fuzz_seconds" -gt 0 ] || targets=""
+# The targets run side by side, each for the whole time.
 for target in $targets; do
     cp -R "fuzz/corpus/$target" "build-fuzz/corpus/$target"
-    log="build-fuzz/fuzz_$target.log"
-    if ! UBSAN_OPTIONS=print_stacktrace=1 "./build-fuzz/fuzz/fuzz_$target" -max_total_time="$fuzz_seconds" \
-        -timeout=30 -artifact_prefix="$findings/$target-" "build-fuzz/corpus/$target" >"$log" 2>&1; then
-        tail -n 80 "$log" >&2
-        echo "fuzz_$target found the fault above; the input is in $findings" >&2
-        echo "(replay it with: ./build-fuzz/fuzz/fuzz_$target <file>)" >&2
-        exit 1
-    fi
-    echo "fuzz_$target: $(grep -E '^#[0-9]+' "$log" | tail -n 1)"
+    UBSAN_OPTIONS=print_stacktrace=1 "./build-fuzz/fuzz/fuzz_$target" -max_total_time="$fuzz_seconds" \
+        -timeout=30 -artifact_prefix="$findings/$target-" "build-fuzz/corpus/$target" \
+        >"build-fuzz/fuzz_$target.log" 2>&1 &
+    eval "fuzz_pid_$target=$!"
 done
+failed=""
+for target in $targets; do
+    eval "pid=\$fuzz_pid_$target"
+    if wait "$pid"; then
+        echo "fuzz_$target: $(grep -E '^#[0-9]+' "build-fuzz/fuzz_$target.log" | tail -n 1)"
+    else
+        failed="$failed $target"
+    fi
+done
+for target in $failed; do
+    tail -n 80 "build-fuzz/fuzz_$target.log" >&2
+    echo "fuzz_$target found the fault above; the input is in $findings" >&2
+    echo "(replay it with: ./build-fuzz/fuzz/fuzz_$target <file>)" >&2
+done
+[ -z "$failed" ] || exit 1
 
 ./tools/test-windows.sh
