@@ -157,12 +157,12 @@ static void perftLine(Position& root, const char* argument) {
     runPerft(root, int(depth));
 }
 
-// "position ...": the set-up, and a word on the castling rights of the FEN that had no
-// king or rook to go with them and were dropped.
 // The arguments of the position command that set up the root ("startpos" after a new
 // game; empty when something else, the benchmark, set it up last).
 static std::string rootSetUp = "startpos";
 
+// "position ...": the set-up, and a word on the castling rights of the FEN that had no
+// king or rook to go with them and were dropped.
 static void positionLine(Position& root, const char* arguments) {
     rootSetUp = arguments;
     const uint8_t ignored = positionCommand(root, arguments);
