@@ -257,11 +257,58 @@ std::string moveListProblem(Position& pos, const std::vector<Move>& generated, M
 // ---------------------------------------------------------------------------------------
 // Restoring a position
 
+// Everything of a position record that making and taking back a move must restore.
+struct Snapshot {
+    uint8_t board[64];
+    Bitboard pieces[17];
+    Side sideToMove;
+    uint8_t whiteKingSquare, blackKingSquare, ply;
+    const StateRecord* state;
+    StateRecord record;
+    uint64_t historyLength;
+    std::vector<uint64_t> keys;
+    uint64_t nodes;
+
+    explicit Snapshot(const Position& pos)
+        : sideToMove(pos.sideToMove),
+          whiteKingSquare(pos.whiteKingSquare),
+          blackKingSquare(pos.blackKingSquare),
+          ply(pos.ply),
+          state(pos.state),
+          record(*pos.state),
+          historyLength(pos.historyLength),
+          nodes(pos.nodes) {
+        std::memcpy(board, pos.board, sizeof board);
+        std::memcpy(pieces, pos.pieces, sizeof pieces);
+        if (historyLength < KeyHistorySize) keys.assign(pos.keyHistory, pos.keyHistory + historyLength + 1);
+    }
+
+    // What differs in pos, or "".
+    std::string differences(const Position& pos) const {
+        for (Square s = 0; s < 64; ++s)
+            if (pos.board[s] != board[s])
+                return formatted("%s holds %d instead of %d", squareName(s).c_str(), pos.board[s], board[s]);
+        for (int i = 0; i < 17; ++i)
+            if (pos.pieces[i] != pieces[i]) return formatted("bitboard %d differs", i);
+        if (pos.sideToMove != sideToMove) return "the side to move differs";
+        if (pos.whiteKingSquare != whiteKingSquare || pos.blackKingSquare != blackKingSquare)
+            return "a king square differs";
+        if (pos.ply != ply) return "the ply differs";
+        if (pos.state != state) return "the current state record is another";
+        if (std::memcmp(pos.state, &record, sizeof record) != 0) return "the state record differs";
+        if (pos.historyLength != historyLength) return "the key history length differs";
+        if (!keys.empty() && !std::equal(keys.begin(), keys.end(), pos.keyHistory))
+            return "the key history differs";
+        if (pos.nodes != nodes) return "the node count differs";
+        return "";
+    }
+};
+
 // Every legal move made and taken back, with the position after it checked: the position
 // passes positionProblem and is restored bit for bit. Returns the leaf count of the legal
 // move tree two plies deep.
 std::string makeEveryMove(Position& pos, const std::vector<Move>& legal, uint64_t& leaves) {
-    const PositionSnapshot before(pos);
+    const Snapshot before(pos);
     leaves = 0;
     for (Move m : legal) {
         makeMoveAny(pos, m);
@@ -297,39 +344,6 @@ std::vector<std::string> wordsOf(const std::string& text, const char* separators
 }
 
 }  // namespace
-
-PositionSnapshot::PositionSnapshot(const Position& pos)
-    : sideToMove(pos.sideToMove),
-      whiteKingSquare(pos.whiteKingSquare),
-      blackKingSquare(pos.blackKingSquare),
-      ply(pos.ply),
-      state(pos.state),
-      record(*pos.state),
-      historyLength(pos.historyLength),
-      nodes(pos.nodes) {
-    std::memcpy(board, pos.board, sizeof board);
-    std::memcpy(pieces, pos.pieces, sizeof pieces);
-    if (historyLength < KeyHistorySize) keys.assign(pos.keyHistory, pos.keyHistory + historyLength + 1);
-}
-
-std::string PositionSnapshot::differences(const Position& pos) const {
-    for (Square s = 0; s < 64; ++s)
-        if (pos.board[s] != board[s])
-            return formatted("%s holds %d instead of %d", squareName(s).c_str(), pos.board[s], board[s]);
-    for (int i = 0; i < 17; ++i)
-        if (pos.pieces[i] != pieces[i]) return formatted("bitboard %d differs", i);
-    if (pos.sideToMove != sideToMove) return "the side to move differs";
-    if (pos.whiteKingSquare != whiteKingSquare || pos.blackKingSquare != blackKingSquare)
-        return "a king square differs";
-    if (pos.ply != ply) return "the ply differs";
-    if (pos.state != state) return "the current state record is another";
-    if (std::memcmp(pos.state, &record, sizeof record) != 0) return "the state record differs";
-    if (pos.historyLength != historyLength) return "the key history length differs";
-    if (!keys.empty() && !std::equal(keys.begin(), keys.end(), pos.keyHistory))
-        return "the key history differs";
-    if (pos.nodes != nodes) return "the node count differs";
-    return "";
-}
 
 // -------------------------------------------------------------------------------------------
 // The position record
@@ -451,7 +465,7 @@ std::string checkPositionInput(const uint8_t* data, size_t size) {
         uint64_t leaves = 0;
         problem = makeEveryMove(pos, legal, leaves);
         if (problem.empty()) {
-            const PositionSnapshot before(pos);
+            const Snapshot before(pos);
             const uint64_t perft1 = perft(pos, 1), perft2 = perft(pos, 2);
             if (perft1 != legal.size() || perft2 != leaves)
                 problem = formatted("perft gives %" PRIu64 " and %" PRIu64
@@ -519,7 +533,7 @@ std::string checkMovesInput(const uint8_t* data, size_t size) {
         if (std::find(legal.begin(), legal.end(), move) == legal.end())
             return "the move text lookup gives " + moveName(move) + ", not a legal move" + where;
 
-        const PositionSnapshot before(pos);
+        const Snapshot before(pos);
         makeMoveAny(pos, move);
         computeAttacks(pos);
         std::string problem = positionProblem(pos);

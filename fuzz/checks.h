@@ -6,9 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
-#include "board/position.h"
+struct Position;
 
 // What is wrong with the position record, or "": the board holds only piece codes (bishops
 // on squares of their colour, no pawn on the first or last rank); the bitboards and king
@@ -18,23 +17,6 @@
 // just made its double step, with an enemy pawn ready to take it. The attack sets and
 // checkers of the current record must match the board too (computeAttacks must have run).
 std::string positionProblem(const Position& pos);
-
-// Everything of a position record that making and taking back a move must restore.
-struct PositionSnapshot {
-    uint8_t board[64];
-    Bitboard pieces[17];
-    Side sideToMove;
-    uint8_t whiteKingSquare, blackKingSquare, ply;
-    const StateRecord* state;
-    StateRecord record;
-    uint64_t historyLength;
-    std::vector<uint64_t> keys;
-    uint64_t nodes;
-
-    explicit PositionSnapshot(const Position& pos);
-    // What differs in pos, or "".
-    std::string differences(const Position& pos) const;
-};
 
 // fuzz_position: the bytes are the arguments of a "position" command. The position it sets
 // up is either marked invalid or passes positionProblem; then the move generators must
