@@ -6,7 +6,8 @@
 //
 // ORVO_TTD_DEPTH overrides the depth (plies), ORVO_TTD_THREADS the larger thread count, and
 // ORVO_TTD_SPLIT_MIN_DEPTH the least remaining depth (half plies) at which a node splits;
-// ORVO_TTD_ALL_NODE_SPLIT=0 keeps all-nodes from splitting.
+// ORVO_TTD_ALL_NODE_SPLIT=0 keeps all-nodes from splitting, and ORVO_TTD_IDLE_WATCH sets how
+// long an idle thread watches for work before it sleeps (microseconds, 0 for not at all).
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -44,6 +45,7 @@ void useThreads(int threads) {
     char text[32];
     snprintf(text, sizeof text, "Threads value %d", threads);
     setOption(text);
+    if (const char* watch = std::getenv("ORVO_TTD_IDLE_WATCH")) idleWatchMicros = std::atoi(watch);
 }
 
 Run searchToDepth(const char* fen, int depth) {
@@ -68,8 +70,10 @@ void TimeToDepth(benchmark::State& state) {
     const int depth = settingFromEnvironment("ORVO_TTD_DEPTH", DefaultDepth);
     const int threads = settingFromEnvironment("ORVO_TTD_THREADS", 2);
     for (auto _ : state) {
-        printf("time to depth %d, 1 thread against %d (Hash 64, splits from depth %d%s)\n", depth, threads,
-               tuning.SplitMinDepth, tuning.AllNodeSplit ? "" : ", no all-node splits");
+        useThreads(threads);  // for the idle watch it sets
+        printf("time to depth %d, 1 thread against %d (Hash 64, splits from depth %d%s, idle watch %d us)\n",
+               depth, threads, tuning.SplitMinDepth, tuning.AllNodeSplit ? "" : ", no all-node splits",
+               idleWatchMicros.load());
         printf("%3s %9s %11s %9s %11s %7s %7s  %s\n", "pos", "t1 s", "nodes1", "tN s", "nodesN", "speedup",
                "splits", "nodes per thread");
         double time1 = 0, timeN = 0, logSum = 0;

@@ -402,6 +402,11 @@ TEST(ParallelSearch, SeveralThreadsShareTheWorkAtSplitPoints) {
     }();
     for (int threads = 2; threads <= 4; ++threads) {
         startThreads(threads);
+        // Idle threads watch for work only when each search thread has a processor: on a
+        // machine with fewer, a watching thread would take one from a thread that searches.
+        // Both ways must share the work.
+        EXPECT_EQ(idleWatchMicros.load(), threads <= processorCount() ? IdleWatchMicros : 0)
+            << threads << " threads";
         const uint64_t before = splitsDone;
         const Outcome outcome = searchFen(Middlegame, 11);
         EXPECT_GT(splitsDone, before) << threads << " threads";

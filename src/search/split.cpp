@@ -2,8 +2,11 @@
 // idle threads. Each participant, the owner's thread included, searches in a slot of its own
 // thread with a copy of the node and takes the moves one by one from the node's picker. A
 // participant that fails high stops all others and everything they split below.
+#include <immintrin.h>
+
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 
 #include "board/makemove.h"
 #include "eval/evaluate.h"
@@ -20,6 +23,8 @@
 // counts itself must not make the others miss it.
 alignas(64) std::atomic<uint64_t> idleMask{0};
 alignas(64) std::atomic<uint64_t> splitsDone{0};
+
+std::atomic<int> idleWatchMicros{0};
 
 // At most this many participants join one split point.
 constexpr int MaxSplitParticipants = 8;
@@ -365,6 +370,28 @@ static void searchAssignedSlot(Slot& slot) {
     }
 }
 
+// Whether an idle thread has something to do: a slot to search, its split point finished
+// (for an owner), or the request to end.
+static bool idleThreadCalled(int thread, const Slot* owner) {
+    return threadPosition[thread].load(std::memory_order_relaxed) || exitRequest[thread].load() ||
+           (owner && owner->splitWorkerCount.load(std::memory_order_relaxed) == 0);
+}
+
+// Watches for work for up to idleWatchMicros before the thread sleeps on its event. Waking a
+// sleeping thread takes tens of microseconds, a thread that watches sees its slot within one;
+// that lets the search split nodes whose subtrees take only a few milliseconds.
+static void watchForWork(int thread, const Slot* owner) {
+    const int micros = idleWatchMicros.load(std::memory_order_relaxed);
+    if (micros <= 0) return;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(micros);
+    do {
+        for (int i = 0; i < 64; ++i) {
+            if (idleThreadCalled(thread, owner)) return;
+            _mm_pause();
+        }
+    } while (std::chrono::steady_clock::now() < until);
+}
+
 void idleLoop(int thread, Slot* owner) {
     const uint64_t bit = uint64_t(1) << thread;
     for (;;) {
@@ -374,7 +401,10 @@ void idleLoop(int thread, Slot* owner) {
 
         while (threadPosition[thread].load() == nullptr) {
             if (owner && owner->splitWorkerCount.load() == 0) break;
-            if (!exitRequest[thread]) workerEvent[thread].wait();
+            watchForWork(thread, owner);
+            // The event may still be set by a signal the watch has answered: the loop then
+            // looks again and waits once more.
+            if (!idleThreadCalled(thread, owner)) workerEvent[thread].wait();
             if (exitRequest[thread]) {
                 workerLock.enter();
                 idleMask &= ~bit;

@@ -120,7 +120,7 @@ void setDefaults() {
     t.RootReductionMinDepth = 10;
     t.ScoreDropMargin = 25;
     t.AllNodeSplit = 1;
-    t.SplitMinDepth = 14;
+    t.SplitMinDepth = 10;
     t.HardTimePercent = 25;
     t.FullTimePercent = 100;
     t.BaseTimePermille = 40;

@@ -124,6 +124,7 @@ int startWorkers(int) {
     stopSearch = 0;
     idleMask = 0;
     threadCount = n;
+    idleWatchMicros = n <= processorCount() ? IdleWatchMicros : 0;
     hashClearThreads = n;
     for (int t = 0; t < n; ++t) {
         for (Slot& slot : slots[t]) {
