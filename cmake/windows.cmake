@@ -32,6 +32,7 @@ target_include_directories(orvo_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 target_include_directories(orvo_tests SYSTEM PRIVATE ${ORVO_GTEST_SOURCE}/include)
 target_link_libraries(orvo_tests PRIVATE orvo_core gtest gtest_main)
 add_dependencies(orvo_tests orvo)
+orvo_test_compile_options(orvo_tests)
 
 # ctest runs each test under Wine; the tests are listed when ctest starts, so building
 # needs no Wine.
