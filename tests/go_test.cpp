@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "board/fen.h"
 #include "board/position.h"
 #include "shell/flags.h"
 #include "shell/go.h"
@@ -10,12 +11,15 @@
 
 namespace {
 
+// "searchmoves" reads its moves against the position, so the fixture holds a real one.
 struct GoTest : ::testing::Test {
     Position pos{};
     void SetUp() override {
         setDefaults();
-        pos.sideToMove = White;
+        initPosition(pos);
+        positionCommand(pos, "startpos");
     }
+    void TearDown() override { releasePosition(pos); }
 };
 
 TEST_F(GoTest, ClockWithoutMovesToGo) {
