@@ -29,18 +29,21 @@ fi
 echo "building the working tree and ${base:0:12}..."
 cmake -S "$root" -B "$dir/current" -G Ninja >/dev/null
 cmake --build "$dir/current" --target orvo_bench >/dev/null
-cmake -S "$tree" -B "$dir/base" -G Ninja >/dev/null
-cmake --build "$dir/base" --target orvo_bench >/dev/null
+# Each earlier commit has a build folder of its own: CMake ties a folder to one source tree.
+base_build="base-${base:0:12}"
+cmake -S "$tree" -B "$dir/$base_build" -G Ninja >/dev/null
+cmake --build "$dir/$base_build" --target orvo_bench >/dev/null
 
 results="$dir/results.csv"
 : >"$results"
-# One run of a build: "<build>,<benchmark>,<nodes>,<nodes per second>" per benchmark. Each
+# One run of a build (its name, its folder): "<build>,<benchmark>,<nodes>,<nodes per second>"
+# per benchmark. Each
 # benchmark runs in a process of its own: a perft run first would set up the tables again
 # and draw new hash keys, and the search would not count its usual nodes. The search
 # benchmark prints its exact node count (the file rounds it).
 run() {
     for benchmark in SearchFixedDepth PerftStartDepth6; do
-        "$dir/$1/orvo_bench" --benchmark_filter="^$benchmark/" --benchmark_out="$dir/run.csv" \
+        "$dir/$2/orvo_bench" --benchmark_filter="^$benchmark/" --benchmark_out="$dir/run.csv" \
             --benchmark_out_format=csv >"$dir/run.out" 2>&1
         signature=$(grep -a -o 'search signature: [0-9]*' "$dir/run.out" | awk '{ print $3 }' || true)
         awk -F, -v build="$1" -v signature="$signature" '/^"/ {
@@ -51,7 +54,13 @@ run() {
 }
 for ((i = 1; i <= runs; i++)); do
     # The two builds take turns, and each goes first in every other round.
-    if ((i % 2)); then run base; run current; else run current; run base; fi
+    if ((i % 2)); then
+        run base "$base_build"
+        run current current
+    else
+        run current current
+        run base "$base_build"
+    fi
     printf '\rrun %d/%d' "$i" "$runs"
 done
 echo
