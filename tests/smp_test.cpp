@@ -241,6 +241,40 @@ TEST(SplitPoints, AllNodeSplitFailsLowAndTheLastParticipantStores) {
     expectRecordsReleased(owner);
 }
 
+// A shallow node splits with its fail-soft best so far: the participants raise it with the
+// values of their moves, or fail high at beta without the cut-node mark.
+TEST(SplitPoints, ShallowSplitKeepsItsBestScoreOrFailsHigh) {
+    Slot& owner = ownerAt("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
+    MovePicker picker = pickerFor(owner.position);
+    uint64_t key = owner.position.state->key;
+    int result = 0;
+    ASSERT_TRUE(soloSplit(owner, picker, 6, -500, 300, SplitShallow, result));
+    EXPECT_GT(result, -500);
+    EXPECT_LT(result, 300);
+    EXPECT_EQ(bestMoveSlot(owner.position), NoMove);
+    const TTEntry* e = entryOf(key);
+    ASSERT_NE(e, nullptr);
+    EXPECT_FALSE(e->flags & TTAllUpper);
+    EXPECT_EQ(e->upperScore, result);
+    EXPECT_EQ(e->upperDepth, 6);
+    expectRecordsReleased(owner);
+
+    Slot& hanging = ownerAt(QueenHangs);
+    picker = pickerFor(hanging.position);
+    const Move capture = textMove(hanging.position, "d2d5");
+    key = hanging.position.state->key;
+    ASSERT_TRUE(soloSplit(hanging, picker, 6, 0, 100, SplitShallow, result));
+    EXPECT_EQ(result, 100);
+    EXPECT_EQ(bestMoveSlot(hanging.position), capture);
+    e = entryOf(key);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->move, capture);
+    EXPECT_FALSE(e->flags & TTCutLower);
+    EXPECT_EQ(e->lowerScore, 100);
+    EXPECT_EQ(e->lowerDepth, 6);
+    expectRecordsReleased(hanging);
+}
+
 TEST(SplitPoints, PVSplitRaisesAlphaAndStoresTheExactResult) {
     Slot& owner = ownerAt(QueenHangs);
     MovePicker picker = pickerFor(owner.position);

@@ -99,7 +99,7 @@ enum class MoveStep {
 };
 
 // Node kinds of a split point.
-enum SplitKind : int { SplitPV = 1, SplitCut = 2, SplitAll = 3 };
+enum SplitKind : int { SplitPV = 1, SplitCut = 2, SplitAll = 3, SplitShallow = 4 };
 
 // Bit i set: search thread i is idle and may join a split point.
 extern std::atomic<uint64_t> idleMask;
@@ -119,12 +119,13 @@ extern std::atomic<uint64_t> splitsDone;
 // can split.
 // The participants search each remaining move as the node itself would: moveCount is the
 // number of moves the node has counted; a zero-window node gives its frame, a PV node its
-// hash move's extension.
+// hash move's extension. alpha is the PV node's alpha, the cut-node's and all-node's beta,
+// and the shallow node's fail-soft best score so far.
 bool split(Position& pos, MovePicker& picker, int depth, int alpha, int beta, SplitKind kind, int& result,
            const ZeroWindowFrame* frame, int moveCount, int hashExtension = 0);
 
-// One move of a cut-node or all-node (Kind SplitCut or SplitAll) not in check, searched by a
-// participant of the node's split point exactly as the node's own loop searches it.
+// One move of a cut-node, all-node or shallow node not in check, searched by a participant
+// of the node's split point exactly as the node's own loop searches it.
 template <Side Us, SplitKind Kind>
 MoveStep splitZeroWindowMove(Position& pos, const ZeroWindowFrame& frame, MoveEntry entry, int stage, int i,
                              int& v, bool& quiet);
@@ -142,6 +143,8 @@ template <Side Us>
 void searchSplitCut(Slot& slot);
 template <Side Us>
 void searchSplitAll(Slot& slot);
+template <Side Us>
+void searchSplitShallow(Slot& slot);
 
 // A participant failed high with the move: records the cutoff, stores it and stops every
 // other participant of the split point with everything they searched below it.

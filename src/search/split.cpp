@@ -74,7 +74,7 @@ bool split(Position& pos, MovePicker& picker, int depth, int alpha, int beta, Sp
     sp->beta = beta;
     sp->depth = depth;
     sp->nodeKind = kind;
-    sp->bestValue = kind == SplitPV ? alpha : beta - 1;
+    sp->bestValue = kind == SplitPV || kind == SplitShallow ? alpha : beta - 1;
     sp->cutoffMove = 0;
     sp->alphaMove = 0;
     sp->workerCount = 0;
@@ -188,7 +188,7 @@ void leaveSplitMoves(SplitPoint& sp, Slot& slot) {
     Position& pos = slot.position;
     const uint64_t key = pos.state->key;
     const uint8_t generation = pos.state->ttGeneration;
-    if (sp.nodeKind == SplitCut) {
+    if (sp.nodeKind == SplitCut || sp.nodeKind == SplitShallow) {
         storeUpperFlags(key, sp.depth, sp.bestValue, 0, generation);
     } else if (sp.nodeKind == SplitAll) {
         storeUpper(key, sp.depth, sp.bestValue, generation);
@@ -306,8 +306,17 @@ static void searchSplitPVMoves(Slot& slot) {
     }
 }
 
-// One participant's loop over the moves of a cut-kind or all-kind split point: every move
-// is searched as the node's own loop would search it, with the move count it would have.
+// A shallow split node's fail-soft best score rises to the value.
+static void raiseSplitBest(SplitPoint& sp, int value) {
+    sp.splitLock.enter();
+    if (!sp.cutoff && value > sp.bestValue) sp.bestValue = value;
+    sp.splitLock.leave();
+}
+
+// One participant's loop over the moves of a cut-kind, all-kind or shallow split point:
+// every move is searched as the node's own loop would search it, with the move count it
+// would have. A shallow node's best score gathers the values of its moves, and a move that
+// takes back our previous one counts as a draw there.
 template <Side Us, SplitKind Kind>
 static void searchSplitZeroWindowMoves(Slot& slot) {
     Position& pos = slot.position;
@@ -320,9 +329,9 @@ static void searchSplitZeroWindowMoves(Slot& slot) {
         const MoveEntry entry = next.entry;
         int v;
         bool quiet;
-        if (splitZeroWindowMove<Us, Kind>(pos, frame, entry, next.stage, next.i, v, quiet) !=
-            MoveStep::Searched)
-            continue;
+        const MoveStep step = splitZeroWindowMove<Us, Kind>(pos, frame, entry, next.stage, next.i, v, quiet);
+        if (Kind == SplitShallow && step == MoveStep::SkippedAsDraw) raiseSplitBest(sp, DrawValue);
+        if (step != MoveStep::Searched) continue;
         if (abortRaised(pos)) return;
 
         const Move move = entryMove(entry);
@@ -330,6 +339,7 @@ static void searchSplitZeroWindowMoves(Slot& slot) {
             splitCutoff(sp, slot, move);
             return;
         }
+        if (Kind == SplitShallow) raiseSplitBest(sp, v);
         if (quiet && frame.eval > beta - tuning.HistoryPenaltyMargin) historyPenalty(pos, move, depth);
     }
 }
@@ -346,6 +356,10 @@ template <Side Us>
 void searchSplitAll(Slot& slot) {
     searchSplitZeroWindowMoves<Us, SplitAll>(slot);
 }
+template <Side Us>
+void searchSplitShallow(Slot& slot) {
+    searchSplitZeroWindowMoves<Us, SplitShallow>(slot);
+}
 
 template void searchSplitPV<White>(Slot&);
 template void searchSplitPV<Black>(Slot&);
@@ -353,6 +367,8 @@ template void searchSplitCut<White>(Slot&);
 template void searchSplitCut<Black>(Slot&);
 template void searchSplitAll<White>(Slot&);
 template void searchSplitAll<Black>(Slot&);
+template void searchSplitShallow<White>(Slot&);
+template void searchSplitShallow<Black>(Slot&);
 
 // Runs the participant search of the split point's kind for the side to move.
 static void searchAssignedSlot(Slot& slot) {
@@ -364,8 +380,11 @@ static void searchAssignedSlot(Slot& slot) {
         case SplitCut:
             white ? searchSplitCut<White>(slot) : searchSplitCut<Black>(slot);
             break;
-        default:
+        case SplitAll:
             white ? searchSplitAll<White>(slot) : searchSplitAll<Black>(slot);
+            break;
+        default:
+            white ? searchSplitShallow<White>(slot) : searchSplitShallow<Black>(slot);
             break;
     }
 }

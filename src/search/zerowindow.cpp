@@ -372,14 +372,16 @@ static int zeroWindowMoves(Position& pos, int beta, int depth, Move excluded, Mo
     bool splitTried = false;
 
     for (;;) {
-        if constexpr (Cut || All) {
+        if constexpr (!Exclusion) {
             if (depth >= tuning.SplitMinDepth && !splitTried && i >= 1 &&
                 picker.stage >= StageGenerateCaptures && picker.stage <= StageQuiets &&
-                (Cut || tuning.AllNodeSplit) && anyThreadIdle()) {
+                (!All || tuning.AllNodeSplit) && anyThreadIdle()) {
                 splitTried = true;
+                constexpr SplitKind SplitAs = Cut ? SplitCut : All ? SplitAll : SplitShallow;
                 int splitResult;
+                // A shallow node hands on its fail-soft best score; the participants raise it.
                 const bool splitDone =
-                    split(pos, picker, depth, beta, beta, Cut ? SplitCut : SplitAll, splitResult, &frame, i);
+                    split(pos, picker, depth, Shallow ? best : beta, beta, SplitAs, splitResult, &frame, i);
                 if (abortRaised(pos)) return 0;
                 if (splitDone) return splitResult;
             }
@@ -616,8 +618,8 @@ int shallowSearchInCheck(Position& pos, int beta, int depth) {
 template <Side Us, SplitKind Kind>
 MoveStep splitZeroWindowMove(Position& pos, const ZeroWindowFrame& frame, MoveEntry entry, int stage, int i,
                              int& v, bool& quiet) {
-    return zeroWindowMove < Us,
-           Kind == SplitCut ? CutNode : AllNode > (pos, frame, entry, stage, i, v, quiet);
+    constexpr NodeKind AsKind = Kind == SplitCut ? CutNode : Kind == SplitAll ? AllNode : ShallowNode;
+    return zeroWindowMove<Us, AsKind>(pos, frame, entry, stage, i, v, quiet);
 }
 
 #define ORVO_INSTANTIATE(Us)                                                                               \
@@ -625,6 +627,8 @@ MoveStep splitZeroWindowMove(Position& pos, const ZeroWindowFrame& frame, MoveEn
                                                         int, int&, bool&);                                 \
     template MoveStep splitZeroWindowMove<Us, SplitAll>(Position&, const ZeroWindowFrame&, MoveEntry, int, \
                                                         int, int&, bool&);                                 \
+    template MoveStep splitZeroWindowMove<Us, SplitShallow>(Position&, const ZeroWindowFrame&, MoveEntry,  \
+                                                            int, int, int&, bool&);                        \
     template int cutNodeSearch<Us>(Position&, int, int);                                                   \
     template int cutNodeSearchInCheck<Us>(Position&, int, int);                                            \
     template int allNodeSearch<Us>(Position&, int, int);                                                   \

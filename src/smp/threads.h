@@ -38,11 +38,15 @@ struct Slot {
 // A node whose remaining moves are shared by several threads. Every field and every use of
 // the picker are guarded by splitLock.
 struct SplitPoint {
-    int32_t alpha;  // raised by PV-kind participants; the node's beta for the zero-window kinds
+    // Raised by PV-kind participants; the node's beta for cut and all kinds, the shallow
+    // node's best score when it split.
+    int32_t alpha;
     int32_t beta;
-    int32_t depth;      // remaining depth of the node
-    int32_t nodeKind;   // SplitKind: 1 PV, 2 cut, 3 all
-    int32_t bestValue;  // alpha (PV) or beta - 1 (zero window) at the start; beta after a cutoff
+    int32_t depth;     // remaining depth of the node
+    int32_t nodeKind;  // SplitKind: 1 PV, 2 cut, 3 all, 4 shallow
+    // At the start alpha (PV and shallow) or beta - 1 (cut, all); beta after a cutoff. PV and
+    // shallow participants raise it with their values.
+    int32_t bestValue;
     int32_t cutoffMove;
     int32_t alphaMove;    // PV kind: the move that raised bestValue, 0 = none
     int32_t workerCount;  // participants searching a move here now
