@@ -8,16 +8,31 @@
 // ORVO_TTD_SPLIT_MIN_DEPTH the least remaining depth (half plies) at which a node splits;
 // ORVO_TTD_ALL_NODE_SPLIT=0 keeps all-nodes from splitting, and ORVO_TTD_IDLE_WATCH sets how
 // long an idle thread watches for work before it sleeps (microseconds, 0 for not at all).
+//
+// GameTimeToDepth measures the same in the conditions of a game, where the tables are warm
+// from the searches of the moves before and a move takes a tenth of a second: from each of
+// the positions one thread plays a line of ORVO_GTTD_PLIES plies (default 40), searching
+// each position to ORVO_GTTD_DEPTH plies (default 12) on the tables of the line so far;
+// then two threads search the same positions in the same order. The table shows per line
+// the time and nodes of each, the speed-up and the nodes of two threads over those of one.
+// ORVO_GTTD_COLD=1 clears the tables before every search instead. The split settings above
+// apply to both benchmarks.
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
+#include "board/fen.h"
 #include "board/position.h"
+#include "search/driver.h"
 #include "search/search.h"
 #include "shell/benchpositions.h"
 #include "shell/engine.h"
+#include "shell/flags.h"
+#include "shell/go.h"
 #include "shell/options.h"
 #include "shell/params.h"
 #include "smp/threads.h"
@@ -57,16 +72,19 @@ Run searchToDepth(const char* fen, int depth) {
     return run;
 }
 
-void TimeToDepth(benchmark::State& state) {
+void startOnce() {
     static bool started = false;
-    if (!started) {
-        startUp();
-        setOption("Hash value 64");
-        tuning.SplitMinDepth = settingFromEnvironment("ORVO_TTD_SPLIT_MIN_DEPTH", tuning.SplitMinDepth);
-        if (const char* allNodes = std::getenv("ORVO_TTD_ALL_NODE_SPLIT"))
-            tuning.AllNodeSplit = std::atoi(allNodes);
-        started = true;
-    }
+    if (started) return;
+    startUp();
+    setOption("Hash value 64");
+    tuning.SplitMinDepth = settingFromEnvironment("ORVO_TTD_SPLIT_MIN_DEPTH", tuning.SplitMinDepth);
+    if (const char* allNodes = std::getenv("ORVO_TTD_ALL_NODE_SPLIT"))
+        tuning.AllNodeSplit = std::atoi(allNodes);
+    started = true;
+}
+
+void TimeToDepth(benchmark::State& state) {
+    startOnce();
     const int depth = settingFromEnvironment("ORVO_TTD_DEPTH", DefaultDepth);
     const int threads = settingFromEnvironment("ORVO_TTD_THREADS", 2);
     for (auto _ : state) {
@@ -109,6 +127,101 @@ void TimeToDepth(benchmark::State& state) {
     useThreads(1);
 }
 
+// A line of play from a position: its moves as text, as "position" takes them.
+struct Line {
+    std::string moves;
+    int plies = 0;
+};
+
+struct LineRun {
+    double seconds = 0;
+    uint64_t nodes = 0;
+};
+
+// Searches the positions of a line in order on the tables of the line so far (on cleared
+// tables when cold), each to the depth; with extend, plays each search's best move and
+// appends it to the line.
+LineRun searchLine(const char* fen, Line& line, int plies, int depth, bool extend) {
+    const char* const coldSetting = std::getenv("ORVO_GTTD_COLD");
+    const bool cold = coldSetting && std::atoi(coldSetting) > 0;
+    LineRun run;
+    newGame(rootPosition);
+    std::string moves;
+    for (int ply = 0; ply < plies; ++ply) {
+        if (!extend && ply == line.plies) break;
+        if (cold && ply > 0) newGame(rootPosition);
+        std::string command = "fen ";
+        command.append(fen);
+        if (!moves.empty()) command.append(" moves").append(moves);
+        positionCommand(rootPosition, command.c_str());
+        char go[32];
+        snprintf(go, sizeof go, "go depth %d", depth);
+        parseGo(rootPosition, go);
+        benchMode = 1;
+        const auto start = std::chrono::steady_clock::now();
+        runSearch(rootPosition);
+        run.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        benchMode = 0;
+        run.nodes += totalNodes();
+        if (extend) {
+            line.plies = ply + 1;
+            if (!bestMove.load()) break;
+            char text[8];
+            moveToText(bestMove.load(), text);
+            moves.append(" ").append(text);
+            line.moves = moves;
+        } else {
+            moves = line.moves.substr(0, line.moves.find(' ', moves.size() + 1));
+        }
+    }
+    return run;
+}
+
+void GameTimeToDepth(benchmark::State& state) {
+    startOnce();
+    const int depth = settingFromEnvironment("ORVO_GTTD_DEPTH", 12);
+    const int plies = settingFromEnvironment("ORVO_GTTD_PLIES", 40);
+    const int threads = settingFromEnvironment("ORVO_TTD_THREADS", 2);
+    for (auto _ : state) {
+        useThreads(threads);
+        printf(
+            "lines of %d plies searched to depth %d, 1 thread against %d (Hash 64, splits from depth %d)\n",
+            plies, depth, threads, tuning.SplitMinDepth);
+        printf("%3s %5s %9s %11s %9s %11s %7s %7s\n", "pos", "plies", "t1 s", "nodes1", "tN s", "nodesN",
+               "speedup", "nodes");
+        double time1 = 0, timeN = 0, logSum = 0;
+        uint64_t nodes1 = 0, nodesN = 0;
+        int n = 0;
+        for (int index : MiddlegamePositions) {
+            const char* fen = SearchBenchPositions[index];
+            Line line;
+            useThreads(1);
+            const LineRun one = searchLine(fen, line, plies, depth, true);
+            useThreads(threads);
+            const LineRun many = searchLine(fen, line, plies, depth, false);
+            const double speedup = one.seconds / many.seconds;
+            printf("%3d %5d %9.3f %11llu %9.3f %11llu %7.2f %7.2f\n", index, line.plies, one.seconds,
+                   (unsigned long long)one.nodes, many.seconds, (unsigned long long)many.nodes, speedup,
+                   double(many.nodes) / double(one.nodes));
+            fflush(stdout);
+            time1 += one.seconds;
+            timeN += many.seconds;
+            nodes1 += one.nodes;
+            nodesN += many.nodes;
+            logSum += std::log(speedup);
+            ++n;
+        }
+        const double geometricMean = std::exp(logSum / n);
+        printf("total       %9.3f %11llu %9.3f %11llu %7.2f  nodes ratio %.2f  nps ratio %.2f\n", time1,
+               (unsigned long long)nodes1, timeN, (unsigned long long)nodesN, time1 / timeN,
+               double(nodesN) / double(nodes1), (double(nodesN) / timeN) / (double(nodes1) / time1));
+        printf("geometric mean speed-up: %.2f\n", geometricMean);
+        state.counters["speedup"] = geometricMean;
+    }
+    useThreads(1);
+}
+
 }  // namespace
 
 BENCHMARK(TimeToDepth)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(GameTimeToDepth)->Unit(benchmark::kSecond)->Iterations(1);
