@@ -19,7 +19,6 @@
 // apply to both benchmarks.
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -31,8 +30,6 @@
 #include "search/search.h"
 #include "shell/benchpositions.h"
 #include "shell/engine.h"
-#include "shell/flags.h"
-#include "shell/go.h"
 #include "shell/options.h"
 #include "shell/params.h"
 #include "smp/threads.h"
@@ -72,6 +69,32 @@ Run searchToDepth(const char* fen, int depth) {
     return run;
 }
 
+// The sums of a benchmark's rows and the geometric mean of their speed-ups.
+struct Totals {
+    double time1 = 0, timeN = 0, logSum = 0;
+    uint64_t nodes1 = 0, nodesN = 0;
+    int rows = 0;
+
+    void add(double seconds1, uint64_t n1, double secondsN, uint64_t nN) {
+        time1 += seconds1;
+        timeN += secondsN;
+        nodes1 += n1;
+        nodesN += nN;
+        logSum += std::log(seconds1 / secondsN);
+        ++rows;
+    }
+
+    // Prints the totals line (label padded to the table's first columns) and the mean.
+    void print(const char* label, benchmark::State& state) const {
+        const double geometricMean = std::exp(logSum / rows);
+        printf("%s %9.3f %11llu %9.3f %11llu %7.2f  nodes ratio %.2f  nps ratio %.2f\n", label, time1,
+               (unsigned long long)nodes1, timeN, (unsigned long long)nodesN, time1 / timeN,
+               double(nodesN) / double(nodes1), (double(nodesN) / timeN) / (double(nodes1) / time1));
+        printf("geometric mean speed-up: %.2f\n", geometricMean);
+        state.counters["speedup"] = geometricMean;
+    }
+};
+
 void startOnce() {
     static bool started = false;
     if (started) return;
@@ -94,9 +117,7 @@ void TimeToDepth(benchmark::State& state) {
                idleWatchMicros.load());
         printf("%3s %9s %11s %9s %11s %7s %7s  %s\n", "pos", "t1 s", "nodes1", "tN s", "nodesN", "speedup",
                "splits", "nodes per thread");
-        double time1 = 0, timeN = 0, logSum = 0;
-        uint64_t nodes1 = 0, nodesN = 0;
-        int n = 0;
+        Totals totals;
         for (int index : MiddlegamePositions) {
             const char* fen = SearchBenchPositions[index];
             useThreads(1);
@@ -110,19 +131,9 @@ void TimeToDepth(benchmark::State& state) {
             for (int t = 0; t < threads; ++t) printf(" %llu", (unsigned long long)many.threadNodes[t]);
             printf("\n");
             fflush(stdout);
-            time1 += one.seconds;
-            timeN += many.seconds;
-            nodes1 += one.nodes;
-            nodesN += many.nodes;
-            logSum += std::log(speedup);
-            ++n;
+            totals.add(one.seconds, one.nodes, many.seconds, many.nodes);
         }
-        const double geometricMean = std::exp(logSum / n);
-        printf("total %9.3f %11llu %9.3f %11llu %7.2f  nodes ratio %.2f  nps ratio %.2f\n", time1,
-               (unsigned long long)nodes1, timeN, (unsigned long long)nodesN, time1 / timeN,
-               double(nodesN) / double(nodes1), (double(nodesN) / timeN) / (double(nodes1) / time1));
-        printf("geometric mean speed-up: %.2f\n", geometricMean);
-        state.counters["speedup"] = geometricMean;
+        totals.print("total", state);
     }
     useThreads(1);
 }
@@ -154,15 +165,9 @@ LineRun searchLine(const char* fen, Line& line, int plies, int depth, bool exten
         command.append(fen);
         if (!moves.empty()) command.append(" moves").append(moves);
         positionCommand(rootPosition, command.c_str());
-        char go[32];
-        snprintf(go, sizeof go, "go depth %d", depth);
-        parseGo(rootPosition, go);
-        benchMode = 1;
-        const auto start = std::chrono::steady_clock::now();
-        runSearch(rootPosition);
-        run.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        benchMode = 0;
-        run.nodes += totalNodes();
+        const BenchSearch search = benchSearchRoot(depth);
+        run.seconds += search.seconds;
+        run.nodes += search.nodes;
         if (extend) {
             line.plies = ply + 1;
             if (!bestMove.load()) break;
@@ -189,9 +194,7 @@ void GameTimeToDepth(benchmark::State& state) {
             plies, depth, threads, tuning.SplitMinDepth);
         printf("%3s %5s %9s %11s %9s %11s %7s %7s\n", "pos", "plies", "t1 s", "nodes1", "tN s", "nodesN",
                "speedup", "nodes");
-        double time1 = 0, timeN = 0, logSum = 0;
-        uint64_t nodes1 = 0, nodesN = 0;
-        int n = 0;
+        Totals totals;
         for (int index : MiddlegamePositions) {
             const char* fen = SearchBenchPositions[index];
             Line line;
@@ -204,19 +207,9 @@ void GameTimeToDepth(benchmark::State& state) {
                    (unsigned long long)one.nodes, many.seconds, (unsigned long long)many.nodes, speedup,
                    double(many.nodes) / double(one.nodes));
             fflush(stdout);
-            time1 += one.seconds;
-            timeN += many.seconds;
-            nodes1 += one.nodes;
-            nodesN += many.nodes;
-            logSum += std::log(speedup);
-            ++n;
+            totals.add(one.seconds, one.nodes, many.seconds, many.nodes);
         }
-        const double geometricMean = std::exp(logSum / n);
-        printf("total       %9.3f %11llu %9.3f %11llu %7.2f  nodes ratio %.2f  nps ratio %.2f\n", time1,
-               (unsigned long long)nodes1, timeN, (unsigned long long)nodesN, time1 / timeN,
-               double(nodesN) / double(nodes1), (double(nodesN) / timeN) / (double(nodes1) / time1));
-        printf("geometric mean speed-up: %.2f\n", geometricMean);
-        state.counters["speedup"] = geometricMean;
+        totals.print("total      ", state);
     }
     useThreads(1);
 }

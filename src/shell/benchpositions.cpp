@@ -44,11 +44,7 @@ const char* const SearchBenchPositions[SearchBenchPositionCount] = {
     "6k1/p7/6pp/1p1Pp3/2n1P1Pb/6NP/P4KP1/B7 w - - 0 1",
 };
 
-BenchSearch benchSearch(const char* fen, int depth) {
-    newGame(rootPosition);
-    char command[160];
-    snprintf(command, sizeof command, "fen %s", fen);
-    positionCommand(rootPosition, command);
+BenchSearch benchSearchRoot(int depth) {
     char go[32];
     snprintf(go, sizeof go, "go depth %d", depth);
     parseGo(rootPosition, go);
@@ -58,4 +54,12 @@ BenchSearch benchSearch(const char* fen, int depth) {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     benchMode = 0;
     return {totalNodes(), seconds};
+}
+
+BenchSearch benchSearch(const char* fen, int depth) {
+    newGame(rootPosition);
+    char command[160];
+    snprintf(command, sizeof command, "fen %s", fen);
+    positionCommand(rootPosition, command);
+    return benchSearchRoot(depth);
 }

@@ -18,3 +18,6 @@ struct BenchSearch {
     double seconds;
 };
 BenchSearch benchSearch(const char* fen, int depth);
+// A search of the root position as it stands, on the tables as they are, to `depth` plies
+// with the output suppressed.
+BenchSearch benchSearchRoot(int depth);
