@@ -1,12 +1,13 @@
 #!/usr/bin/env python3
 """Nodes per second of two UCI engines on the same positions, measured in turns.
 
-Each engine searches each position for a fixed time (one thread, Hash 64, a new game
-before each search); the rounds alternate which engine goes first. Prints, per position,
-the median nodes per second of each engine over the rounds and their ratio, then the
-medians over all searches. Run it on an otherwise idle machine.
+Each engine searches each position for a fixed time (one thread, Hash 64 unless --hash
+says otherwise, a new game before each search); the rounds alternate which engine goes
+first. Prints, per position, the median nodes per second of each engine over the rounds
+and their ratio, then the medians over all searches. Run it on an otherwise idle machine.
+A small table (--hash 1) shows how much of each engine's speed goes to waiting for memory.
 
-    tools/nps_compare.py ENGINE1 ENGINE2 [--movetime MS] [--rounds N]
+    tools/nps_compare.py ENGINE1 ENGINE2 [--movetime MS] [--rounds N] [--hash MB]
 """
 import argparse
 import statistics
@@ -26,7 +27,7 @@ POSITIONS = [
 
 
 class Engine:
-    def __init__(self, command):
+    def __init__(self, command, hash_mb):
         self.proc = subprocess.Popen([command], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                      stderr=subprocess.DEVNULL, text=True, bufsize=1)
         self.send("uci")
@@ -35,7 +36,7 @@ class Engine:
             if line.startswith("id name "):
                 self.name = line[8:]
         self.send("setoption name Threads value 1")
-        self.send("setoption name Hash value 64")
+        self.send(f"setoption name Hash value {hash_mb}")
         self.ready()
 
     def send(self, text):
@@ -82,9 +83,10 @@ def main():
     parser.add_argument("engine2")
     parser.add_argument("--movetime", type=int, default=3000)
     parser.add_argument("--rounds", type=int, default=3)
+    parser.add_argument("--hash", type=int, default=64, help="table size in MB for both engines")
     args = parser.parse_args()
 
-    engines = [Engine(args.engine1), Engine(args.engine2)]
+    engines = [Engine(args.engine1, args.hash), Engine(args.engine2, args.hash)]
     results = {(e, p): [] for e in range(2) for p in range(len(POSITIONS))}
     for r in range(args.rounds):
         for p, fen in enumerate(POSITIONS):
@@ -104,7 +106,7 @@ def main():
     all_a = statistics.median(v for p in range(len(POSITIONS)) for v in results[0, p])
     all_b = statistics.median(v for p in range(len(POSITIONS)) for v in results[1, p])
     print(f"{'median':<10}{all_a:>22,.0f}{all_b:>22,.0f}{all_a / all_b:>8.2f}")
-    print(f"{args.rounds} rounds, go movetime {args.movetime}, Threads 1, Hash 64")
+    print(f"{args.rounds} rounds, go movetime {args.movetime}, Threads 1, Hash {args.hash}")
 
 
 if __name__ == "__main__":
