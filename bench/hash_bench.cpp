@@ -62,8 +62,8 @@ void NewGame(benchmark::State& state) {
     }
 }
 
-// About 100 ns of work that does not touch memory, a stand-in for the evaluation between
-// the prefetch and the probe.
+// About 75 ns of work here that does not touch memory, a stand-in for the evaluation
+// between the prefetch and the probe.
 [[gnu::noinline]] uint64_t workBetween(uint64_t x) {
     for (int i = 0; i < 64; ++i) x = x * 6364136223846793005ull + 1442695040888963407ull;
     return x;

@@ -107,6 +107,18 @@ bool soloSplit(Slot& owner, MovePicker& picker, int depth, int alpha, int beta, 
     return done;
 }
 
+// After a fail high with the move: the node's best move is the refutation, and the table
+// holds it with a lower bound of score at depth, with the cut-node mark or without.
+void expectRefutationStored(Position& pos, uint64_t key, Move move, int score, int depth, bool cutMark) {
+    EXPECT_EQ(bestMoveSlot(pos), move);
+    const TTEntry* e = entryOf(key);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->move, move);
+    EXPECT_EQ((e->flags & TTCutLower) != 0, cutMark);
+    EXPECT_EQ(e->lowerScore, score);
+    EXPECT_EQ(e->lowerDepth, depth);
+}
+
 // After a split the records are as before it: thread 0 back on its slot, every other slot and
 // every split point free, nobody idle.
 void expectRecordsReleased(Slot& owner) {
@@ -214,13 +226,7 @@ TEST(SplitPoints, CutNodeSplitFailsHighWithTheRefutation) {
     ASSERT_TRUE(soloSplit(owner, picker, 12, 100, 100, SplitCut, result));
     EXPECT_EQ(splitsDone, before + 1);
     EXPECT_EQ(result, 100);  // the split point fails high at beta
-    EXPECT_EQ(bestMoveSlot(owner.position), capture);
-    const TTEntry* e = entryOf(key);
-    ASSERT_NE(e, nullptr);
-    EXPECT_EQ(e->move, capture);
-    EXPECT_TRUE(e->flags & TTCutLower);
-    EXPECT_EQ(e->lowerScore, 100);
-    EXPECT_EQ(e->lowerDepth, 12);
+    expectRefutationStored(owner.position, key, capture, 100, 12, true);
     expectRecordsReleased(owner);
 }
 
@@ -265,13 +271,7 @@ TEST(SplitPoints, ShallowSplitKeepsItsBestScoreOrFailsHigh) {
     key = hanging.position.state->key;
     ASSERT_TRUE(soloSplit(hanging, picker, 6, 0, 100, SplitShallow, result));
     EXPECT_EQ(result, 100);
-    EXPECT_EQ(bestMoveSlot(hanging.position), capture);
-    e = entryOf(key);
-    ASSERT_NE(e, nullptr);
-    EXPECT_EQ(e->move, capture);
-    EXPECT_FALSE(e->flags & TTCutLower);
-    EXPECT_EQ(e->lowerScore, 100);
-    EXPECT_EQ(e->lowerDepth, 6);
+    expectRefutationStored(hanging.position, key, capture, 100, 6, false);
     expectRecordsReleased(hanging);
 }
 

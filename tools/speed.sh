@@ -37,10 +37,9 @@ cmake --build "$dir/$base_build" --target orvo_bench >/dev/null
 results="$dir/results.csv"
 : >"$results"
 # One run of a build (its name, its folder): "<build>,<benchmark>,<nodes>,<nodes per second>"
-# per benchmark. Each
-# benchmark runs in a process of its own: a perft run first would set up the tables again
-# and draw new hash keys, and the search would not count its usual nodes. The search
-# benchmark prints its exact node count (the file rounds it).
+# per benchmark. Each benchmark runs in a process of its own: a perft run first would set up
+# the tables again and draw new hash keys, and the search would not count its usual nodes.
+# The search benchmark prints its exact node count (the file rounds it).
 run() {
     for benchmark in SearchFixedDepth PerftStartDepth6; do
         "$dir/$2/orvo_bench" --benchmark_filter="^$benchmark/" --benchmark_out="$dir/run.csv" \
