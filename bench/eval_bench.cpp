@@ -27,7 +27,7 @@
 #include "movegen/attacks.h"
 #include "movegen/generate.h"
 #include "movegen/history.h"
-#include "shell/params.h"
+#include "core/params.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "movegen/generate.h"
 #include "movegen/history.h"
 #include "movegen/perft.h"
-#include "shell/params.h"
+#include "core/params.h"
 
 namespace {
 

@@ -31,7 +31,7 @@
 #include "shell/benchpositions.h"
 #include "shell/engine.h"
 #include "shell/options.h"
-#include "shell/params.h"
+#include "core/params.h"
 #include "smp/threads.h"
 
 namespace {

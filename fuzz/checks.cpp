@@ -21,11 +21,11 @@
 #include "movegen/perft.h"
 #include "shell/command.h"
 #include "shell/engine.h"
-#include "shell/flags.h"
+#include "core/flags.h"
 #include "shell/go.h"
 #include "shell/options.h"
 #include "shell/output.h"
-#include "shell/params.h"
+#include "core/params.h"
 #include "smp/threads.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include "board/position.h"
 #include "shell/benchmark.h"
 #include "shell/engine.h"
-#include "shell/flags.h"
+#include "core/flags.h"
 #include "shell/options.h"
 
 namespace {

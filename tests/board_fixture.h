@@ -10,7 +10,7 @@
 #include "eval/pst.h"
 #include "movegen/generate.h"
 #include "movegen/history.h"
-#include "shell/params.h"
+#include "core/params.h"
 
 inline void buildTables() {
     static const bool built = [] {

@@ -9,7 +9,7 @@
 #include "board/zobrist.h"
 #include "board_fixture.h"
 #include "movegen/attacks.h"
-#include "shell/flags.h"
+#include "core/flags.h"
 
 namespace {
 

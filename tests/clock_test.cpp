@@ -10,10 +10,10 @@
 #include "platform/platform.h"
 #include "search/driver.h"
 #include "shell/engine.h"
-#include "shell/flags.h"
+#include "core/flags.h"
 #include "shell/go.h"
 #include "shell/options.h"
-#include "shell/params.h"
+#include "core/params.h"
 #include "smp/threads.h"
 
 namespace {

@@ -18,8 +18,8 @@
 #include "search_harness.h"
 #include "shell/command.h"
 #include "shell/engine.h"
-#include "shell/flags.h"
-#include "shell/params.h"
+#include "core/flags.h"
+#include "core/params.h"
 #include "smp/threads.h"
 
 namespace {

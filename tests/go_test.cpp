@@ -5,9 +5,9 @@
 
 #include "board/fen.h"
 #include "board/position.h"
-#include "shell/flags.h"
+#include "core/flags.h"
 #include "shell/go.h"
-#include "shell/params.h"
+#include "core/params.h"
 
 namespace {
 

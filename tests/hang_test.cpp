@@ -23,7 +23,7 @@
 #include "search_harness.h"
 #include "shell/command.h"
 #include "shell/engine.h"
-#include "shell/flags.h"
+#include "core/flags.h"
 #include "shell/go.h"
 #include "shell/options.h"
 #include "smp/threads.h"

@@ -16,7 +16,7 @@
 #include "movegen/history.h"
 #include "platform/platform.h"
 #include "search/heuristics.h"
-#include "shell/params.h"
+#include "core/params.h"
 
 namespace {
 

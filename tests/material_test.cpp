@@ -4,7 +4,7 @@
 #include <string>
 
 #include "eval/material.h"
-#include "shell/params.h"
+#include "core/params.h"
 
 // Material from two strings of piece letters: Q, R, L (light-squared bishop),
 // D (dark-squared bishop), N and P.

@@ -10,7 +10,7 @@
 #include "movegen/gaintable.h"
 #include "movegen/perft.h"
 #include "movegen/see.h"
-#include "shell/flags.h"
+#include "core/flags.h"
 
 namespace {
 

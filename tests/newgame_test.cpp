@@ -22,7 +22,7 @@
 #include "search/root.h"
 #include "shell/command.h"
 #include "shell/engine.h"
-#include "shell/flags.h"
+#include "core/flags.h"
 #include "shell/options.h"
 #include "smp/threads.h"
 

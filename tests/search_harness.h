@@ -21,8 +21,8 @@
 #include "movegen/gaintable.h"
 #include "movegen/history.h"
 #include "search/search.h"
-#include "shell/flags.h"
-#include "shell/params.h"
+#include "core/flags.h"
+#include "core/params.h"
 
 inline void buildSearchTables() {
     static const bool built = [] {

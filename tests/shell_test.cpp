@@ -12,7 +12,7 @@
 #include "engine_process.h"
 #include "shell/command.h"
 #include "shell/options.h"
-#include "shell/params.h"
+#include "core/params.h"
 #include "smp/threads.h"
 
 TEST(ShellProcess, BannerComesBeforeAnyCommand) {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "board/types.h"
+#include "core/types.h"
 
 TEST(Score, PacksAndUnpacksBothHalves) {
     const Score s = makeScore(-17, -2);

@@ -6,7 +6,7 @@
 #include <bit>
 #include <cstdint>
 
-#include "board/types.h"
+#include "core/types.h"
 
 constexpr Bitboard NotFileA = 0xFEFEFEFEFEFEFEFEull;  // keep before a shift that moves a file left
 constexpr Bitboard NotFileH = 0x7F7F7F7F7F7F7F7Full;  // keep before a shift that moves a file right

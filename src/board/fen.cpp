@@ -7,7 +7,7 @@
 #include "movegen/attacks.h"
 #include "movegen/gaintable.h"
 #include "movegen/generate.h"
-#include "shell/flags.h"
+#include "core/flags.h"
 
 const char StartFen[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "board/position.h"
-#include "board/types.h"
+#include "core/types.h"
 
 extern const char StartFen[];
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "board/position.h"
-#include "board/types.h"
+#include "core/types.h"
 
 // Castling rights that survive a move touching the square.
 extern const uint8_t castleMask[64];

@@ -8,7 +8,7 @@
 #include "eval/pst.h"
 #include "movegen/attacks.h"
 #include "platform/platform.h"
-#include "shell/flags.h"
+#include "core/flags.h"
 
 Position rootPosition;
 

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "board/types.h"
+#include "core/types.h"
 
 // One record per ply. Making a move copies the first 32 bytes (the incrementally kept
 // fields) into the next record; a null move copies the first 64 (adding the attack sets).

@@ -1,7 +1,7 @@
 // The terms of the full evaluation: pawn structure, passed pawns, pieces and king safety.
 #pragma once
 
-#include "board/types.h"
+#include "core/types.h"
 #include "hash/pawnhash.h"
 
 struct Position;

@@ -24,7 +24,7 @@
 #include "movegen/attacks.h"
 #include "movegen/gaintable.h"
 #include "shell/output.h"
-#include "shell/params.h"
+#include "core/params.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The static evaluation: turns a position into one number from the side to move's view.
 #pragma once
 
-#include "board/types.h"
+#include "core/types.h"
 
 struct Position;
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "board/types.h"
+#include "core/types.h"
 
 // One byte per (strong king square, weak king square, pawn rank 2..7) holding one bit per
 // pawn file, set when the side with the pawn wins. The first index selects the view:

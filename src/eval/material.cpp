@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "shell/params.h"
+#include "core/params.h"
 
 MaterialEntry MaterialTable[MaterialTableSize];
 

@@ -3,7 +3,7 @@
 // side's promotion rank and "behind" toward its own first rank.
 #pragma once
 
-#include "board/types.h"
+#include "core/types.h"
 
 // Files beside a file.
 extern Bitboard AdjacentFiles[8];

@@ -8,7 +8,7 @@
 #include "eval/evalterms.h"
 #include "eval/material.h"
 #include "eval/pawnmasks.h"
-#include "shell/params.h"
+#include "core/params.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "board/bitboard.h"
 #include "eval/evalterms.h"
 #include "eval/piecetables.h"
-#include "shell/params.h"
+#include "core/params.h"
 
 namespace {
 

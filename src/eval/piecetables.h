@@ -7,7 +7,7 @@
 
 #include <array>
 
-#include "board/types.h"
+#include "core/types.h"
 
 constexpr Bitboard LightSquares = 0x55AA55AA55AA55AAull;  // b1, d1, f1, h1, a2, c2, ...
 constexpr Bitboard DarkSquares = ~LightSquares;

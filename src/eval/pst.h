@@ -2,7 +2,7 @@
 // Make and unmake keep its sum over all men in StateRecord::psqScore.
 #pragma once
 
-#include "board/types.h"
+#include "core/types.h"
 
 extern Score PST[16][64];
 

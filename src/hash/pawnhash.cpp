@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "hash/tablememory.h"
-#include "shell/params.h"
+#include "core/params.h"
 
 PawnHashEntry* PawnHashTable = nullptr;
 uint64_t pawnHashCount = 65536;

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "board/types.h"
+#include "core/types.h"
 
 struct PawnHashEntry {
     uint64_t lock;  // in a plain copy: the pawn key

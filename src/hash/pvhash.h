@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "board/relaxed.h"
-#include "board/types.h"
+#include "core/relaxed.h"
+#include "core/types.h"
 
 // Shared by all threads without a lock, like the transposition entries.
 struct PVEntry {

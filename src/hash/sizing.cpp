@@ -8,7 +8,7 @@
 #include "hash/tablememory.h"
 #include "hash/tt.h"
 #include "shell/output.h"
-#include "shell/params.h"
+#include "core/params.h"
 
 constexpr uint64_t Megabyte = 1048576;
 

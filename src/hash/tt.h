@@ -7,8 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "board/relaxed.h"
-#include "board/types.h"
+#include "core/relaxed.h"
+#include "core/types.h"
 #include "hash/pvhash.h"
 
 // Every thread reads and writes the entries without a lock, so each field is a relaxed

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "board/position.h"
-#include "board/types.h"
+#include "core/types.h"
 
 // Fills the attack, x-ray blocker and checker sets of the current record and the pinner
 // squares of the blockers. Safe on any board (missing or extra kings included).

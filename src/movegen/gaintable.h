@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "board/relaxed.h"
+#include "core/relaxed.h"
 
 extern Relaxed<int16_t> PositionalGainTable[16][4096];
 

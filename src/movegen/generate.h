@@ -4,7 +4,7 @@
 #pragma once
 
 #include "board/position.h"
-#include "board/types.h"
+#include "core/types.h"
 
 // Ordering value of a capture by piece code of mover and victim (column 0: no victim).
 extern uint32_t CaptureOrder[16][16];

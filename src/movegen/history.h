@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "board/relaxed.h"
+#include "core/relaxed.h"
 
 extern Relaxed<uint16_t> HistoryTable[16][64];
 

@@ -13,7 +13,7 @@
 #include <cstdint>
 
 #include "board/position.h"
-#include "board/types.h"
+#include "core/types.h"
 
 enum PickerStage : int32_t {
     StageHashMove = 0,

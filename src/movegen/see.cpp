@@ -1,7 +1,7 @@
 #include "movegen/see.h"
 
 #include "board/bitboard.h"
-#include "shell/params.h"
+#include "core/params.h"
 
 namespace {
 

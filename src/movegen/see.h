@@ -2,7 +2,7 @@
 #pragma once
 
 #include "board/position.h"
-#include "board/types.h"
+#include "core/types.h"
 
 // True when the move of side Us (the side to move) does not lose more than the margin by
 // static exchange on its to-square. Meant for movers worth more than the victim and for

@@ -18,10 +18,10 @@
 #include "search/search.h"
 #include "shell/command.h"
 #include "shell/engine.h"
-#include "shell/flags.h"
+#include "core/flags.h"
 #include "shell/go.h"
 #include "shell/output.h"
-#include "shell/params.h"
+#include "core/params.h"
 #include "smp/threads.h"
 
 std::atomic<uint64_t> nodeLimit{NoNodeLimit};

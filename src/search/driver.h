@@ -4,7 +4,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "board/types.h"
+#include "core/types.h"
 
 struct Position;
 

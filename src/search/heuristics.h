@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "board/position.h"
-#include "board/types.h"
+#include "core/types.h"
 #include "movegen/history.h"
 
 // Counters approach this value from below.

@@ -8,7 +8,7 @@
 #include "board/bitboard.h"
 #include "board/makemove.h"
 #include "board/position.h"
-#include "board/types.h"
+#include "core/types.h"
 #include "board/zobrist.h"
 #include "eval/evaluate.h"
 #include "hash/tt.h"

@@ -8,7 +8,7 @@
 #include "movegen/picker.h"
 #include "movegen/see.h"
 #include "search/node.h"
-#include "shell/params.h"
+#include "core/params.h"
 
 // What a PV node knows of a move before making it.
 struct PVMoveFacts {

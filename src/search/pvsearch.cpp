@@ -14,8 +14,8 @@
 #include "search/node.h"
 #include "search/pvmove.h"
 #include "search/search.h"
-#include "shell/flags.h"
-#include "shell/params.h"
+#include "core/flags.h"
+#include "core/params.h"
 
 // The singular test searches at depth - min(depth / 2, this).
 constexpr int SingularMaxReduction = 12;

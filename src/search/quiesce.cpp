@@ -13,7 +13,7 @@
 #include "movegen/see.h"
 #include "search/node.h"
 #include "search/search.h"
-#include "shell/params.h"
+#include "core/params.h"
 
 // The open-window evasion search drops minor-piece captures below this margin.
 constexpr int PVEvasionMinorDelta = 500;

@@ -14,7 +14,7 @@
 #include "search/driver.h"
 #include "search/search.h"
 #include "shell/go.h"
-#include "shell/params.h"
+#include "core/params.h"
 #include "smp/threads.h"
 
 RootMove RootMoves[MaxMoves];

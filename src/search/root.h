@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "board/types.h"
-#include "shell/flags.h"
+#include "core/types.h"
+#include "core/flags.h"
 
 struct Position;
 

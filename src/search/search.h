@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "board/position.h"
-#include "board/types.h"
+#include "core/types.h"
 
 constexpr int MateValue = 30000;  // mate score, and the infinite bound of the root window
 constexpr int MatePlyStep = 16;   // score step per ply of mate distance

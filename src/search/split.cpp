@@ -16,7 +16,7 @@
 #include "search/node.h"
 #include "search/pvmove.h"
 #include "search/search.h"
-#include "shell/params.h"
+#include "core/params.h"
 #include "smp/threads.h"
 
 // Each on a cache line of its own: every deep node reads the idle mask, and a split that

@@ -20,7 +20,7 @@
 #include "search/heuristics.h"
 #include "search/node.h"
 #include "search/search.h"
-#include "shell/params.h"
+#include "core/params.h"
 
 enum NodeKind { CutNode, AllNode, ExclusionNode, ShallowNode };
 

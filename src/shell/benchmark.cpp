@@ -11,7 +11,7 @@
 #include "hash/pvhash.h"
 #include "hash/tt.h"
 #include "search/driver.h"
-#include "shell/flags.h"
+#include "core/flags.h"
 #include "shell/go.h"
 #include "shell/output.h"
 #include "smp/threads.h"

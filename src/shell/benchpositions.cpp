@@ -7,7 +7,7 @@
 #include "board/position.h"
 #include "search/driver.h"
 #include "shell/engine.h"
-#include "shell/flags.h"
+#include "core/flags.h"
 #include "shell/go.h"
 #include "smp/threads.h"
 

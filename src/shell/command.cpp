@@ -14,7 +14,7 @@
 #include "search/driver.h"
 #include "shell/benchmark.h"
 #include "shell/engine.h"
-#include "shell/flags.h"
+#include "core/flags.h"
 #include "shell/go.h"
 #include "shell/options.h"
 #include "shell/output.h"

@@ -22,9 +22,9 @@
 #include "search/root.h"
 #include "shell/command.h"
 #include "shell/commandline.h"
-#include "shell/flags.h"
+#include "core/flags.h"
 #include "shell/output.h"
-#include "shell/params.h"
+#include "core/params.h"
 #include "smp/threads.h"
 
 void newGame(Position& pos) {

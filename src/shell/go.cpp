@@ -8,9 +8,9 @@
 #include "platform/platform.h"
 #include "search/driver.h"
 #include "shell/command.h"
-#include "shell/flags.h"
+#include "core/flags.h"
 #include "shell/output.h"
-#include "shell/params.h"
+#include "core/params.h"
 
 std::atomic<int64_t> hardTimeLimit{Never};
 int64_t fullTimeLimit = Never;

@@ -8,7 +8,7 @@
 #include "shell/command.h"
 #include "shell/engine.h"
 #include "shell/output.h"
-#include "shell/params.h"
+#include "core/params.h"
 #include "smp/threads.h"
 
 static void onHashChange(int) { Hash(); }

@@ -5,8 +5,8 @@
 #include "hash/tt.h"
 #include "search/driver.h"
 #include "search/search.h"
-#include "shell/flags.h"
-#include "shell/params.h"
+#include "core/flags.h"
+#include "core/params.h"
 
 int threadCount = 1;
 int processorsFound = 1;

@@ -12,7 +12,7 @@
 
 #include "board/position.h"
 #include "platform/platform.h"
-#include "shell/flags.h"
+#include "core/flags.h"
 
 struct MovePicker;
 struct SplitPoint;

@@ -1,6 +1,6 @@
-#include "shell/params.h"
+#include "core/params.h"
 
-#include "shell/flags.h"
+#include "core/flags.h"
 
 TuningParameters tuning;
 
@@ -8,28 +8,6 @@ int32_t optionHash;
 int32_t optionThreads;
 int32_t optionMultiPV;
 uint8_t optionPonder;
-
-Flag quitRequested;
-Flag inputClosed;
-Flag positionValid;
-Flag newGamePending;
-Flag searchIdle;
-Flag searching;
-Flag stopping;
-Flag stopRequested;
-Flag stopSearch;
-Flag driverWaiting;
-Flag pollBusy;
-Flag benchMode;
-Flag pondering;
-Flag infinite;
-Flag ponderhitSeen;
-Flag checkTimeNow;
-Flag timerActive;
-Flag timerAwake;
-Flag untimedSearch;
-Flag perftRunning;
-Flag firstSearchOfGame;
 
 void setDefaults() {
     searchIdle = 1;

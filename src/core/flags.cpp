@@ -1,0 +1,23 @@
+#include "core/flags.h"
+
+Flag quitRequested;
+Flag inputClosed;
+Flag positionValid;
+Flag newGamePending;
+Flag searchIdle;
+Flag searching;
+Flag stopping;
+Flag stopRequested;
+Flag stopSearch;
+Flag driverWaiting;
+Flag pollBusy;
+Flag benchMode;
+Flag pondering;
+Flag infinite;
+Flag ponderhitSeen;
+Flag checkTimeNow;
+Flag timerActive;
+Flag timerAwake;
+Flag untimedSearch;
+Flag perftRunning;
+Flag firstSearchOfGame;
