@@ -12,22 +12,22 @@
 #include <unordered_set>
 #include <vector>
 
+#include "board/attackmap.h"
 #include "board/bitboard.h"
-#include "board/fen.h"
 #include "board/makemove.h"
 #include "board/position.h"
+#include "board/pst.h"
+#include "core/params.h"
 #include "eval/evalterms.h"
 #include "eval/evaluate.h"
 #include "eval/kpk.h"
 #include "eval/material.h"
-#include "eval/pst.h"
 #include "hash/evalhash.h"
 #include "hash/pawnhash.h"
 #include "hash/sizing.h"
-#include "movegen/attacks.h"
 #include "movegen/generate.h"
 #include "movegen/history.h"
-#include "core/params.h"
+#include "shell/positioncommand.h"
 
 namespace {
 

@@ -5,11 +5,12 @@
 #include "board/bitboard.h"
 #include "board/fen.h"
 #include "board/position.h"
-#include "eval/pst.h"
+#include "board/pst.h"
+#include "core/params.h"
 #include "movegen/generate.h"
 #include "movegen/history.h"
 #include "movegen/perft.h"
-#include "core/params.h"
+#include "shell/positioncommand.h"
 
 namespace {
 

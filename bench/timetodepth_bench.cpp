@@ -24,14 +24,15 @@
 #include <cstdlib>
 #include <string>
 
-#include "board/fen.h"
 #include "board/position.h"
+#include "core/params.h"
 #include "search/driver.h"
 #include "search/search.h"
 #include "shell/benchpositions.h"
 #include "shell/engine.h"
+#include "shell/movetext.h"
 #include "shell/options.h"
-#include "core/params.h"
+#include "shell/positioncommand.h"
 #include "smp/threads.h"
 
 namespace {

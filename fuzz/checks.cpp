@@ -11,21 +11,23 @@
 #include <mutex>
 #include <vector>
 
+#include "board/attackmap.h"
 #include "board/bitboard.h"
-#include "board/fen.h"
 #include "board/makemove.h"
 #include "board/position.h"
+#include "core/flags.h"
+#include "core/params.h"
 #include "hash/tablememory.h"
-#include "movegen/attacks.h"
 #include "movegen/generate.h"
+#include "movegen/legality.h"
 #include "movegen/perft.h"
 #include "shell/command.h"
 #include "shell/engine.h"
-#include "core/flags.h"
 #include "shell/go.h"
+#include "shell/movetext.h"
 #include "shell/options.h"
 #include "shell/output.h"
-#include "core/params.h"
+#include "shell/positioncommand.h"
 #include "smp/threads.h"
 
 namespace {

@@ -7,10 +7,12 @@
 #include "board/bitboard.h"
 #include "board/fen.h"
 #include "board/position.h"
-#include "eval/pst.h"
+#include "board/pst.h"
+#include "core/params.h"
 #include "movegen/generate.h"
 #include "movegen/history.h"
-#include "core/params.h"
+#include "shell/movetext.h"
+#include "shell/positioncommand.h"
 
 inline void buildTables() {
     static const bool built = [] {

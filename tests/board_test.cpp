@@ -5,10 +5,10 @@
 #include <string>
 #include <utility>
 
+#include "board/attackmap.h"
 #include "board/makemove.h"
 #include "board/zobrist.h"
 #include "board_fixture.h"
-#include "movegen/attacks.h"
 #include "core/flags.h"
 
 namespace {

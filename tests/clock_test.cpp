@@ -5,15 +5,15 @@
 #include <chrono>
 #include <thread>
 
-#include "board/fen.h"
 #include "board/position.h"
+#include "core/flags.h"
+#include "core/params.h"
 #include "platform/platform.h"
 #include "search/driver.h"
 #include "shell/engine.h"
-#include "core/flags.h"
 #include "shell/go.h"
 #include "shell/options.h"
-#include "core/params.h"
+#include "shell/positioncommand.h"
 #include "smp/threads.h"
 
 namespace {

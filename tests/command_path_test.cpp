@@ -12,14 +12,14 @@
 #include <string>
 #include <vector>
 
-#include "board/fen.h"
 #include "board/position.h"
+#include "core/flags.h"
+#include "core/params.h"
 #include "search/driver.h"
 #include "search_harness.h"
 #include "shell/command.h"
 #include "shell/engine.h"
-#include "core/flags.h"
-#include "core/params.h"
+#include "shell/movetext.h"
 #include "smp/threads.h"
 
 namespace {

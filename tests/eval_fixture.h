@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "board/attackmap.h"
 #include "board/makemove.h"
 #include "board_fixture.h"
 #include "eval/evalterms.h"
@@ -15,7 +16,6 @@
 #include "hash/evalhash.h"
 #include "hash/pawnhash.h"
 #include "hash/sizing.h"
-#include "movegen/attacks.h"
 
 inline void buildEvalTables() {
     static const bool built = [] {

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "eval/pst.h"
+#include "board/pst.h"
 #include "eval_fixture.h"
 #include "movegen/gaintable.h"
 

@@ -3,11 +3,11 @@
 
 #include <string>
 
-#include "board/fen.h"
 #include "board/position.h"
 #include "core/flags.h"
-#include "shell/go.h"
 #include "core/params.h"
+#include "shell/go.h"
+#include "shell/positioncommand.h"
 
 namespace {
 

@@ -16,15 +16,15 @@
 #include <thread>
 #include <vector>
 
-#include "board/fen.h"
 #include "board/position.h"
+#include "core/flags.h"
 #include "engine_process.h"
 #include "search/driver.h"
 #include "search_harness.h"
 #include "shell/command.h"
 #include "shell/engine.h"
-#include "core/flags.h"
 #include "shell/go.h"
+#include "shell/movetext.h"
 #include "shell/options.h"
 #include "smp/threads.h"
 

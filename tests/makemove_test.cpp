@@ -2,10 +2,10 @@
 
 #include <cstring>
 
+#include "board/attackmap.h"
 #include "board/makemove.h"
 #include "board/zobrist.h"
 #include "board_fixture.h"
-#include "movegen/attacks.h"
 
 namespace {
 

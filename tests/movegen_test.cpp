@@ -4,13 +4,14 @@
 #include <string>
 #include <vector>
 
+#include "board/attackmap.h"
 #include "board/makemove.h"
 #include "board_fixture.h"
-#include "movegen/attacks.h"
+#include "core/flags.h"
 #include "movegen/gaintable.h"
+#include "movegen/legality.h"
 #include "movegen/perft.h"
 #include "movegen/see.h"
-#include "core/flags.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 #include <utility>
 #include <vector>
 
+#include "board/attackmap.h"
 #include "board/makemove.h"
 #include "board_fixture.h"
 #include "eval/evalterms.h"
 #include "eval/pieces.h"
-#include "movegen/attacks.h"
 
 namespace {
 

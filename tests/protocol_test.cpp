@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "board/fen.h"
+#include "board/attackmap.h"
 #include "board/position.h"
 #include "engine_process.h"
-#include "movegen/attacks.h"
 #include "search_harness.h"
+#include "shell/positioncommand.h"
 
 namespace {
 

@@ -6,8 +6,11 @@
 #include <cstring>
 #include <string>
 
+#include "board/attackmap.h"
 #include "board/makemove.h"
 #include "board_fixture.h"
+#include "core/flags.h"
+#include "core/params.h"
 #include "eval/evalterms.h"
 #include "eval/evaluate.h"
 #include "eval/kpk.h"
@@ -17,12 +20,9 @@
 #include "hash/pvhash.h"
 #include "hash/sizing.h"
 #include "hash/tt.h"
-#include "movegen/attacks.h"
 #include "movegen/gaintable.h"
 #include "movegen/history.h"
 #include "search/search.h"
-#include "core/flags.h"
-#include "core/params.h"
 
 inline void buildSearchTables() {
     static const bool built = [] {

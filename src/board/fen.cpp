@@ -3,30 +3,11 @@
 #include <cstring>
 
 #include "board/bitboard.h"
-#include "board/makemove.h"
-#include "movegen/attacks.h"
-#include "movegen/gaintable.h"
-#include "movegen/generate.h"
-#include "core/flags.h"
+#include "core/words.h"
 
 const char StartFen[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 
 namespace {
-
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-const char* skipSpaces(const char* p) {
-    while (isSpace(*p)) ++p;
-    return p;
-}
-const char* wordEnd(const char* p) {
-    while (*p && !isSpace(*p)) ++p;
-    return p;
-}
-bool wordIs(const char* begin, const char* end, const char* word) {
-    const size_t n = std::strlen(word);
-    return size_t(end - begin) == n && std::memcmp(begin, word, n) == 0;
-}
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 uint8_t pieceFromLetter(char c) {
     switch (c) {
@@ -103,21 +84,6 @@ bool nextField(const char*& p, const char*& begin, const char*& end) {
     end = wordEnd(begin);
     if (begin == end || wordIs(begin, end, "moves")) return false;
     p = end;
-    return true;
-}
-
-// A long move list would run the state stack into the room the search needs: move the
-// records since the last irreversible moves down to the start of the stack.
-void foldStateStack(Position& pos) {
-    if (pos.state - pos.stateBase < MoveListStateLimit) return;
-    std::memmove(static_cast<void*>(pos.stateBase), pos.state - (FoldKeep - 1),
-                 FoldKeep * sizeof(StateRecord));
-    pos.state = pos.stateBase + (FoldKeep - 1);
-}
-
-bool squareFromText(const char* t, Square& s) {
-    if (t[0] < 'a' || t[0] > 'h' || t[1] < '1' || t[1] > '8') return false;
-    s = makeSquare(t[0] - 'a', t[1] - '1');
     return true;
 }
 
@@ -202,106 +168,4 @@ const char* parseFen(Position& pos, const char* text, uint8_t* ignoredCastling) 
     if (ignoredCastling) *ignoredCastling = wellFormed ? ignored : 0;
     setUpFromBoard(pos);
     return p;
-}
-
-uint8_t positionCommand(Position& pos, const char* text) {
-    const char* const movesKeyword = std::strstr(text, "moves");
-    const char* p = skipSpaces(text);
-    const char* const firstEnd = wordEnd(p);
-    uint8_t ignoredCastling = 0;
-    if (wordIs(p, firstEnd, "startpos")) {
-        parseFen(pos, StartFen);
-        p = firstEnd;
-    } else if (wordIs(p, firstEnd, "fen")) {
-        p = parseFen(pos, firstEnd, &ignoredCastling);
-    }
-    pos.historyLength = 0;
-
-    if (movesKeyword) {
-        p = skipSpaces(p);
-        const char* list = wordIs(p, wordEnd(p), "moves") ? p + 5 : movesKeyword + 5;
-        // Moves are only made on a position that passed the checks: a broken board could
-        // hold men the generators and make are not built for.
-        if (positionIsValid(pos)) applyMoveList(pos, skipSpaces(list));
-    }
-    pos.ply = 0;
-    if (firstSearchOfGame) clearPositionalGains();
-    computeAttacks(pos);
-    positionValid = positionIsValid(pos) ? 1 : 0;
-    return ignoredCastling;
-}
-
-Move legalMoveFromText(Position& pos, const char* word, size_t length) {
-    Square from, to;
-    // Characters after the fifth are ignored, as they always were.
-    if (length < 4 || !squareFromText(word, from) || !squareFromText(word + 2, to)) return NoMove;
-    Move move = moveFromText(pos, encodeMove(from, to));
-    // The promotion piece, in the order of the promotion move types; another letter is ignored.
-    constexpr char PromotionLetters[] = "nbrq";
-    const char* const promotion = length == 5 && word[4] ? strchr(PromotionLetters, word[4]) : nullptr;
-    if (promotion) move |= Move((MovePromoKnight + (promotion - PromotionLetters)) << 12);
-    MoveEntry list[MaxMoves];
-    computeAttacks(pos);
-    MoveEntry* last;
-    if (inCheck(pos)) {
-        last = generateEvasionsAny(pos, list, ~Bitboard(0));
-    } else {
-        last = generateCapturesAny(pos, list, ~Bitboard(0));
-        last = generateQuietsAny(pos, last);
-    }
-    for (MoveEntry* e = list; e < last; ++e) {
-        if ((*e & MoveMask) != move) continue;
-        const Side mover = pos.sideToMove;
-        makeMoveAny(pos, move);
-        computeAttacks(pos);
-        const Bitboard theirAttacks = mover == White ? pos.state->blackAttacks : pos.state->whiteAttacks;
-        const bool legal = !(theirAttacks & SquareBB[kingSquare(pos, mover)]);
-        unmakeMoveAny(pos, move);
-        return legal ? move : NoMove;  // a move that leaves the own king in check is none
-    }
-    return NoMove;
-}
-
-void applyMoveList(Position& pos, const char* text) {
-    for (const char* p = skipSpaces(text); *p; p = skipSpaces(p)) {
-        const char* const end = wordEnd(p);
-        const char* const word = p;
-        p = end;
-
-        foldStateStack(pos);
-        const Move move = legalMoveFromText(pos, word, size_t(end - word));
-        if (!move) continue;
-        makeMoveAny(pos, move);
-        computeAttacks(pos);
-        pos.historyLength = 0;
-        // A promotion beyond the piece limits ends the list: later moves are not made on
-        // a position that fails the checks.
-        if (!positionIsValid(pos)) return;
-    }
-}
-
-Move moveFromText(const Position& pos, Move partial) {
-    if (!partial) return NoMove;
-    const Square from = moveFrom(partial), to = moveTo(partial);
-    const uint8_t kind = kindOf(pos.board[from]);
-    if (kind == King && (to - from == 2 || from - to == 2)) return Move(partial | (MoveCastling << 12));
-    if (kind == Pawn && pos.state->epSquare && to == pos.state->epSquare)
-        return Move(partial | (MoveEnPassant << 12));
-    return partial;
-}
-
-char* moveToText(Move move, char* buffer) {
-    if (!move) {
-        std::memcpy(buffer, "NULL", 5);
-        return buffer;
-    }
-    const Square from = moveFrom(move), to = moveTo(move);
-    char* p = buffer;
-    *p++ = char('a' + fileOf(from));
-    *p++ = char('1' + rankOf(from));
-    *p++ = char('a' + fileOf(to));
-    *p++ = char('1' + rankOf(to));
-    if (isPromotion(move)) *p++ = "nbrq"[moveType(move) - MovePromoKnight];
-    *p = '\0';
-    return buffer;
 }

@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "board/bitboard.h"
+#include "board/pst.h"
 #include "board/zobrist.h"
-#include "eval/pst.h"
 #include "hash/pawnhash.h"
 #include "hash/tt.h"
 

@@ -3,14 +3,18 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "board/attackmap.h"
 #include "board/bitboard.h"
+#include "board/pst.h"
 #include "board/zobrist.h"
-#include "eval/pst.h"
-#include "movegen/attacks.h"
 #include "platform/platform.h"
-#include "core/flags.h"
 
 Position rootPosition;
+Flag positionValid;
+
+std::atomic<uint64_t> nodeLimit{NoNodeLimit};
+static void ignoreNodeLimit() {}
+void (*nodeLimitReached)() = ignoreNodeLimit;
 
 const uint32_t MaterialIncrement[16] = {
     0, 0x144000, 0x24001, 0, 0x2401, 0x4801,  0x403, 0x106,

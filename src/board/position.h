@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/flags.h"
 #include "core/types.h"
 
 // One record per ply. Making a move copies the first 32 bytes (the incrementally kept
@@ -75,6 +76,8 @@ struct Position {
 
 // The position that "position", "ucinewgame" and "go" work on.
 extern Position rootPosition;
+// The last set-up of a position passed the validity checks (see positionIsValid).
+extern Flag positionValid;
 
 // The abort flag is written by one thread and polled by another without a lock.
 inline bool abortRaised(Position& pos) {
@@ -89,9 +92,9 @@ inline void setAbort(Position& pos, bool on) {
 // Set between searches, read by the searching threads and the poll thread.
 constexpr uint64_t NoNodeLimit = ~uint64_t(0);
 extern std::atomic<uint64_t> nodeLimit;
-// Stops the running search when the count of one position reaches nodeLimit (the search
-// driver's; does nothing outside a search).
-void nodeLimitReached();
+// Called when the count of one position reaches nodeLimit. The search driver sets it at
+// start-up to its stop (which does nothing outside a search); until then it does nothing.
+extern void (*nodeLimitReached)();
 
 // The node counter has one writer, the thread searching the position; other threads sum it
 // without a lock.

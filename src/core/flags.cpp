@@ -2,7 +2,6 @@
 
 Flag quitRequested;
 Flag inputClosed;
-Flag positionValid;
 Flag newGamePending;
 Flag searchIdle;
 Flag searching;

@@ -10,7 +10,6 @@ using Flag = std::atomic<uint8_t>;
 // Command loop and shutdown
 extern Flag quitRequested;   // another thread received "quit"
 extern Flag inputClosed;     // standard input reached its end
-extern Flag positionValid;   // the last position set-up passed the validity checks
 extern Flag newGamePending;  // "ucinewgame" arrived during a search
 
 // Search state

@@ -11,20 +11,20 @@
 #include <atomic>
 #include <cstdlib>
 
+#include "board/attackmap.h"
 #include "board/bitboard.h"
 #include "board/position.h"
+#include "board/pst.h"
+#include "core/params.h"
 #include "eval/evalterms.h"
 #include "eval/kpk.h"
 #include "eval/material.h"
 #include "eval/pawnmasks.h"
-#include "eval/pst.h"
 #include "hash/evalhash.h"
 #include "hash/pawnhash.h"
 #include "hash/sizing.h"
-#include "movegen/attacks.h"
 #include "movegen/gaintable.h"
 #include "shell/output.h"
-#include "core/params.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 #include "hash/hashoption.h"
 
 #include "board/bitboard.h"
+#include "board/pst.h"
 #include "eval/evalterms.h"
 #include "eval/material.h"
-#include "eval/pst.h"
 #include "hash/sizing.h"
 #include "movegen/gaintable.h"
 #include "movegen/history.h"

@@ -2,11 +2,11 @@
 
 #include <cinttypes>
 
+#include "board/attackmap.h"
 #include "board/bitboard.h"
-#include "board/fen.h"
 #include "board/makemove.h"
-#include "movegen/attacks.h"
 #include "movegen/generate.h"
+#include "shell/movetext.h"
 #include "shell/output.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <utility>
 
-#include "movegen/attacks.h"
 #include "movegen/generate.h"
+#include "movegen/legality.h"
 #include "movegen/see.h"
 
 // Selection: swaps the largest remaining entry into the cursor slot (of equal entries the
@@ -38,8 +38,7 @@ static MoveEntry nextInOrder(MovePicker& picker) {
 // The same for a generated list that may hold the hash move, handed out before it.
 static MoveEntry nextInOrderButHashMove(MovePicker& picker) {
     MoveEntry e;
-    while ((e = nextInOrder(picker)) && entryMove(e) == Move(picker.ttMove)) {
-    }
+    while ((e = nextInOrder(picker)) && entryMove(e) == Move(picker.ttMove)) {}
     return e;
 }
 

@@ -4,27 +4,26 @@
 #include <cstdio>
 #include <cstring>
 
-#include "board/fen.h"
+#include "board/attackmap.h"
 #include "board/makemove.h"
 #include "board/position.h"
+#include "core/flags.h"
+#include "core/params.h"
 #include "eval/evaluate.h"
 #include "hash/pvhash.h"
 #include "hash/sizing.h"
 #include "hash/tt.h"
-#include "movegen/attacks.h"
+#include "movegen/legality.h"
 #include "movegen/perft.h"
 #include "platform/platform.h"
 #include "search/root.h"
 #include "search/search.h"
 #include "shell/command.h"
 #include "shell/engine.h"
-#include "core/flags.h"
 #include "shell/go.h"
+#include "shell/movetext.h"
 #include "shell/output.h"
-#include "core/params.h"
 #include "smp/threads.h"
-
-std::atomic<uint64_t> nodeLimit{NoNodeLimit};
 
 std::atomic<Move> bestMove{0};
 int bestScore = 0;
@@ -336,11 +335,13 @@ void runPerft(Position& root, int depth) {
     while (pollBusy || timerAwake) sleepMs(1);
 }
 
-void nodeLimitReached() {
+static void stopAtNodeLimit() {
     if (!searching || stopping) return;
     haltSearch(1);
     abortAllSearches();
 }
+
+void connectSearch() { nodeLimitReached = stopAtNodeLimit; }
 
 // "go mate N": the last iteration proved a mate in N moves or fewer for the side to move.
 static bool mateLimitReached() {

@@ -8,6 +8,10 @@
 
 struct Position;
 
+// Hands the layers below the search the routines of the search they call at run time
+// (see the seams in board/position.h). Called once at start-up, before the threads start.
+void connectSearch();
+
 // Runs one search on the root position; returns after the "bestmove" line.
 void runSearch(Position& root);
 

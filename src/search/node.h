@@ -8,12 +8,12 @@
 #include "board/bitboard.h"
 #include "board/makemove.h"
 #include "board/position.h"
-#include "core/types.h"
 #include "board/zobrist.h"
+#include "core/types.h"
 #include "eval/evaluate.h"
 #include "hash/tt.h"
-#include "movegen/attacks.h"
 #include "movegen/gaintable.h"
+#include "movegen/legality.h"
 #include "search/search.h"
 
 // Zero-window children deeper than this go to the cut-node or all-node family, children

@@ -3,18 +3,19 @@
 #include <bit>
 #include <cstring>
 
+#include "board/attackmap.h"
 #include "board/bitboard.h"
 #include "board/makemove.h"
 #include "board/position.h"
+#include "core/params.h"
 #include "eval/evaluate.h"
 #include "hash/tt.h"
-#include "movegen/attacks.h"
 #include "movegen/generate.h"
+#include "movegen/legality.h"
 #include "movegen/picker.h"
 #include "search/driver.h"
 #include "search/search.h"
 #include "shell/go.h"
-#include "core/params.h"
 #include "smp/threads.h"
 
 RootMove RootMoves[MaxMoves];

@@ -5,15 +5,15 @@
 #include <cstring>
 #include <ctime>
 
-#include "board/fen.h"
 #include "board/position.h"
+#include "core/flags.h"
 #include "hash/evalhash.h"
 #include "hash/pvhash.h"
 #include "hash/tt.h"
 #include "search/driver.h"
-#include "core/flags.h"
 #include "shell/go.h"
 #include "shell/output.h"
+#include "shell/positioncommand.h"
 #include "smp/threads.h"
 
 namespace {

@@ -3,12 +3,12 @@
 #include <chrono>
 #include <cstdio>
 
-#include "board/fen.h"
 #include "board/position.h"
+#include "core/flags.h"
 #include "search/driver.h"
 #include "shell/engine.h"
-#include "core/flags.h"
 #include "shell/go.h"
+#include "shell/positioncommand.h"
 #include "smp/threads.h"
 
 const char* const SearchBenchPositions[SearchBenchPositionCount] = {

@@ -5,19 +5,19 @@
 #include <deque>
 #include <string>
 
-#include "board/fen.h"
 #include "board/position.h"
 #include "board/zobrist.h"
+#include "core/flags.h"
 #include "eval/evaluate.h"
 #include "movegen/perft.h"
 #include "platform/platform.h"
 #include "search/driver.h"
 #include "shell/benchmark.h"
 #include "shell/engine.h"
-#include "core/flags.h"
 #include "shell/go.h"
 #include "shell/options.h"
 #include "shell/output.h"
+#include "shell/positioncommand.h"
 
 // The current command line; readCommand runs on one thread at a time (the main thread
 // while idle, the poll thread during a search), so one buffer serves both.

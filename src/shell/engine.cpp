@@ -6,6 +6,8 @@
 #include "board/bitboard.h"
 #include "board/fen.h"
 #include "board/position.h"
+#include "core/flags.h"
+#include "core/params.h"
 #include "eval/evalterms.h"
 #include "eval/kpk.h"
 #include "hash/evalhash.h"
@@ -22,9 +24,7 @@
 #include "search/root.h"
 #include "shell/command.h"
 #include "shell/commandline.h"
-#include "core/flags.h"
 #include "shell/output.h"
-#include "core/params.h"
 #include "smp/threads.h"
 
 void newGame(Position& pos) {
@@ -73,6 +73,7 @@ void startUp() {
     printLine("Orvo 3.0 w32\n");
     initPopCount();
     setDefaults();
+    connectSearch();
     initPosition(rootPosition);
     createWorkerRecords();
     timerActive = 0;

@@ -3,14 +3,14 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "board/fen.h"
 #include "board/position.h"
+#include "core/flags.h"
+#include "core/params.h"
 #include "platform/platform.h"
 #include "search/driver.h"
 #include "shell/command.h"
-#include "core/flags.h"
+#include "shell/movetext.h"
 #include "shell/output.h"
-#include "core/params.h"
 
 std::atomic<int64_t> hardTimeLimit{Never};
 int64_t fullTimeLimit = Never;

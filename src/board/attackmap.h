@@ -1,5 +1,5 @@
-// Attack map with checkers and lone blockers, the pseudo-legality test for moves taken
-// from the hash table or the killer slots, and the mate test.
+// The attack map of a position: what each side attacks, which men give check and which
+// men stand alone between a slider and the enemy king.
 #pragma once
 
 #include "board/position.h"
@@ -16,11 +16,3 @@ Bitboard attackersOf(const Position& pos, Square s, Side by);
 inline bool inCheck(const Position& pos) {
     return pos.sideToMove == White ? pos.state->blackCheckers != 0 : pos.state->whiteCheckers != 0;
 }
-
-// Whether a move word (from the hash table or a killer slot) is a pseudo-legal move of the
-// side to move Us in the current position. Pins and checks of the own king are not examined.
-template <Side Us>
-bool isPseudoLegal(const Position& pos, Move move);
-
-// For a side to move in check: 0 when a legal evasion exists, otherwise the mated score.
-int mateTest(Position& pos);

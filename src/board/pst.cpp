@@ -1,4 +1,4 @@
-#include "eval/pst.h"
+#include "board/pst.h"
 
 Score PST[16][64];
 
