@@ -10,6 +10,7 @@
 #include "board/pst.h"
 #include "eval_fixture.h"
 #include "movegen/gaintable.h"
+#include "shell/checkcommands.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/params.h"
 #include "hash/evalhash.h"
 #include "hash/pawnhash.h"
 #include "hash/pvhash.h"
@@ -16,7 +17,7 @@
 #include "movegen/history.h"
 #include "platform/platform.h"
 #include "search/heuristics.h"
-#include "core/params.h"
+#include "shell/hashoption.h"
 
 namespace {
 
@@ -60,7 +61,7 @@ bool aligned(const void* p, uintptr_t alignment) { return reinterpret_cast<uintp
 std::string resizeWithOutput(int32_t hash) {
     optionHash = hash;
     ::testing::internal::CaptureStdout();
-    resizeHashTables();
+    sizeTablesByHashOption();
     return ::testing::internal::GetCapturedStdout();
 }
 

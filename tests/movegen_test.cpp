@@ -12,6 +12,7 @@
 #include "movegen/legality.h"
 #include "movegen/perft.h"
 #include "movegen/see.h"
+#include "shell/checkcommands.h"
 
 namespace {
 

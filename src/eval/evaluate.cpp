@@ -24,7 +24,6 @@
 #include "hash/pawnhash.h"
 #include "hash/sizing.h"
 #include "movegen/gaintable.h"
-#include "shell/output.h"
 
 namespace {
 
@@ -419,12 +418,11 @@ void evaluate(Position& pos, int low, int high, Move move) {
         evaluateSide<Black, true>(pos, low, high, move);
 }
 
-void evalCommand(Position& root) {
+int evaluateFully(Position& root) {
     hashTablesFresh = false;  // the evaluation fills the pawn and evaluation tables
     if (root.sideToMove == White)
         evaluateSide<White, false>(root, EvalFullLow, EvalFullHigh, NoMove);
     else
         evaluateSide<Black, false>(root, EvalFullLow, EvalFullHigh, NoMove);
-    const int stm = root.state->evalScore;
-    printLine("info string eval white %d stm %d\n", root.sideToMove == White ? stm : -stm, stm);
+    return root.state->evalScore;
 }

@@ -27,6 +27,6 @@ struct MaterialValue {
 };
 MaterialValue positionMaterial(Position& pos);
 
-// "eval": evaluates the root position with the full window, bypassing the evaluation
-// hash, and prints "info string eval white <V> stm <E>".
-void evalCommand(Position& root);
+// Evaluates the position with the full window, bypassing the evaluation hash, and returns
+// the value from the side to move's view (also left in evalScore).
+int evaluateFully(Position& root);

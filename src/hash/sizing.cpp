@@ -2,13 +2,12 @@
 
 #include <bit>
 
+#include "core/params.h"
 #include "hash/evalhash.h"
 #include "hash/pawnhash.h"
 #include "hash/pvhash.h"
 #include "hash/tablememory.h"
 #include "hash/tt.h"
-#include "shell/output.h"
-#include "core/params.h"
 
 constexpr uint64_t Megabyte = 1048576;
 
@@ -29,16 +28,16 @@ uint64_t hashMegabytesThatFit(uint64_t megabytes, uint64_t physicalBytes) {
     return megabytes;
 }
 
-void resizeHashTables() {
+bool resizeHashTables() {
     hashGeneration = 0;
     const uint64_t requested = std::bit_floor(uint64_t(optionHash < 1       ? 1
                                                        : optionHash > 65536 ? 65536
                                                                             : optionHash));
     const uint64_t megabytes = allocateHash(hashMegabytesThatFit(requested, hashPhysicalMemory()));
     optionHash = int32_t(megabytes);
-    if (megabytes < requested) printLine("info string Hash reduced to %d MB\n", int(megabytes));
     sizePawnHash();
     sizePVHash(int64_t(pvHashMegabytes()));
     sizeEvalHash(int64_t(evalHashKilobytes()));
     hashTablesFresh = true;
+    return megabytes < requested;
 }

@@ -9,11 +9,11 @@
 uint64_t hashMegabytesThatFit(uint64_t megabytes, uint64_t physicalBytes);
 
 // Re-creates the tables from the Hash option: resets the generation, takes the option
-// down to a power of two (and further when memory does not allow it, telling the user),
-// allocates and clears the transposition table, stores the size in use back into the
-// option, sizes the pawn table from it and re-creates the PV and evaluation tables at
-// their current sizes.
-void resizeHashTables();
+// down to a power of two (and further when memory does not allow it), allocates and
+// clears the transposition table, stores the size in use back into the option, sizes the
+// pawn table from it and re-creates the PV and evaluation tables at their current sizes.
+// Returns true when memory allowed less than the largest power of two within the option.
+bool resizeHashTables();
 
 // True from resizeHashTables until something may have written to the tables (a search or
 // the eval command). The new tables are zero, which is the cleared state, so a new game

@@ -1,13 +1,9 @@
 #include "movegen/perft.h"
 
-#include <cinttypes>
-
 #include "board/attackmap.h"
 #include "board/bitboard.h"
 #include "board/makemove.h"
 #include "movegen/generate.h"
-#include "shell/movetext.h"
-#include "shell/output.h"
 
 namespace {
 
@@ -74,43 +70,36 @@ uint64_t perft(Position& pos, int depth) {
     return work.sideToMove == White ? walk<White>(work, depth, nullptr) : walk<Black>(work, depth, nullptr);
 }
 
-bool perftCommand(Position& pos, int depth, const std::atomic<uint8_t>* stop) {
+PerftTotals perftDivide(Position& pos, int depth, const std::atomic<uint8_t>* stop, PerftMoveCount report) {
     depth = clampDepth(depth, 1);
-    uint64_t total = 0;
-    int counted = 0, legalMoves = 0;
-    bool stopped = false;
-    if (positionIsValid(pos)) {
-        Position work = pos;
-        work.historyLength = 0;
-        computeAttacks(work);
-        MoveEntry list[MaxMoves];
-        const Side us = work.sideToMove;
-        MoveEntry* const end = us == White ? generateAll<White>(work, list) : generateAll<Black>(work, list);
-        for (MoveEntry* e = list; e < end; ++e) {
-            const Move move = entryMove(*e);
-            const bool legal = us == White ? makeLegal<White>(work, move) : makeLegal<Black>(work, move);
-            uint64_t count = 0;
-            // After a stop the remaining moves are only told apart as legal or not.
-            if (legal && depth > 1 && !stopped)
-                count = us == White ? walk<Black>(work, depth - 1, stop) : walk<White>(work, depth - 1, stop);
-            if (legal && depth == 1) count = 1;
-            if (us == White)
-                unmakeMove<White>(work, move);
-            else
-                unmakeMove<Black>(work, move);
-            if (!legal) continue;
-            ++legalMoves;
-            // A count that a stop may have cut short is dropped with the moves after it.
-            stopped = stopped || stopRaised(stop);
-            if (stopped) continue;
-            char text[8];
-            printLine("%s: %" PRIu64 "\n", moveToText(move, text), count);
-            total += count;
-            ++counted;
-        }
+    PerftTotals totals{};
+    if (!positionIsValid(pos)) return totals;
+    Position work = pos;
+    work.historyLength = 0;
+    computeAttacks(work);
+    MoveEntry list[MaxMoves];
+    const Side us = work.sideToMove;
+    MoveEntry* const end = us == White ? generateAll<White>(work, list) : generateAll<Black>(work, list);
+    for (MoveEntry* e = list; e < end; ++e) {
+        const Move move = entryMove(*e);
+        const bool legal = us == White ? makeLegal<White>(work, move) : makeLegal<Black>(work, move);
+        uint64_t count = 0;
+        // After a stop the remaining moves are only told apart as legal or not.
+        if (legal && depth > 1 && !totals.stopped)
+            count = us == White ? walk<Black>(work, depth - 1, stop) : walk<White>(work, depth - 1, stop);
+        if (legal && depth == 1) count = 1;
+        if (us == White)
+            unmakeMove<White>(work, move);
+        else
+            unmakeMove<Black>(work, move);
+        if (!legal) continue;
+        ++totals.legalMoves;
+        // A count that a stop may have cut short is dropped with the moves after it.
+        totals.stopped = totals.stopped || stopRaised(stop);
+        if (totals.stopped) continue;
+        report(move, count);
+        totals.nodes += count;
+        ++totals.counted;
     }
-    if (stopped)
-        printLine("info string perft stopped, incomplete: %d of %d moves counted\n", counted, legalMoves);
-    printLine("\nNodes searched: %" PRIu64 "\n", total);
-    return !stopped;
+    return totals;
 }

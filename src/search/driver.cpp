@@ -14,7 +14,6 @@
 #include "hash/sizing.h"
 #include "hash/tt.h"
 #include "movegen/legality.h"
-#include "movegen/perft.h"
 #include "platform/platform.h"
 #include "search/root.h"
 #include "search/search.h"
@@ -310,7 +309,7 @@ std::atomic<int64_t> perftStartTime{0};
 
 }  // namespace
 
-void runPerft(Position& root, int depth) {
+void runPerft(Position& root, int depth, PerftRun count) {
     searchIdle = 0;
     stopping = 0;
     stopRequested = 0;
@@ -320,7 +319,7 @@ void runPerft(Position& root, int depth) {
     searching = 1;
     startPolling();
 
-    perftCommand(root, depth, &stopSearch);
+    count(root, depth, &stopSearch);
 
     // As at the end of a search: the poll thread stops reading, and the stop that ended
     // the count (if any) finishes once the perft is marked idle.

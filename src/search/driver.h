@@ -15,11 +15,15 @@ void connectSearch();
 // Runs one search on the root position; returns after the "bestmove" line.
 void runSearch(Position& root);
 
-// "perft N" on the root position: counts on this thread while the poll thread reads the
-// input as during a search ("stop" ends the count early, "isready" is answered, "quit" and
-// the end of the input end the process; other lines wait until the count is over).
-// Returns after the total.
-void runPerft(Position& root, int depth);
+// A count of the "perft" command: counts the root position to the given depth and ends
+// early once *stop rises.
+using PerftRun = bool (*)(Position& root, int depth, const std::atomic<uint8_t>* stop);
+
+// "perft N" on the root position: runs the count on this thread while the poll thread
+// reads the input as during a search ("stop" ends the count early, "isready" is answered,
+// "quit" and the end of the input end the process; other lines wait until the count is
+// over). Returns after the count.
+void runPerft(Position& root, int depth, PerftRun count);
 
 // Checks the limits after an iteration of depth plies, or every millisecond on the poll
 // thread (depth 0, which also prints the periodic info line and executes pending input).

@@ -8,11 +8,11 @@
 #include "board/position.h"
 #include "board/zobrist.h"
 #include "core/flags.h"
-#include "eval/evaluate.h"
 #include "movegen/perft.h"
 #include "platform/platform.h"
 #include "search/driver.h"
 #include "shell/benchmark.h"
+#include "shell/checkcommands.h"
 #include "shell/engine.h"
 #include "shell/go.h"
 #include "shell/options.h"
@@ -154,7 +154,7 @@ static void perftLine(Position& root, const char* argument) {
         printLine("info string perft needs a depth from 1 to %d\n", PerftMaxDepth);
         return;
     }
-    runPerft(root, int(depth));
+    runPerft(root, int(depth), perftCommand);
 }
 
 // The arguments of the position command that set up the root ("startpos" after a new

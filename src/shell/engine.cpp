@@ -11,7 +11,6 @@
 #include "eval/evalterms.h"
 #include "eval/kpk.h"
 #include "hash/evalhash.h"
-#include "hash/hashoption.h"
 #include "hash/pawnhash.h"
 #include "hash/pvhash.h"
 #include "hash/sizing.h"
@@ -24,6 +23,7 @@
 #include "search/root.h"
 #include "shell/command.h"
 #include "shell/commandline.h"
+#include "shell/hashoption.h"
 #include "shell/output.h"
 #include "smp/threads.h"
 

@@ -4,11 +4,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "hash/hashoption.h"
+#include "core/params.h"
 #include "shell/command.h"
 #include "shell/engine.h"
+#include "shell/hashoption.h"
 #include "shell/output.h"
-#include "core/params.h"
 #include "smp/threads.h"
 
 static void onHashChange(int) { Hash(); }

@@ -1,0 +1,28 @@
+#include "shell/checkcommands.h"
+
+#include <cinttypes>
+
+#include "board/position.h"
+#include "eval/evaluate.h"
+#include "movegen/perft.h"
+#include "shell/movetext.h"
+#include "shell/output.h"
+
+static void printMoveCount(Move move, uint64_t count) {
+    char text[8];
+    printLine("%s: %" PRIu64 "\n", moveToText(move, text), count);
+}
+
+bool perftCommand(Position& pos, int depth, const std::atomic<uint8_t>* stop) {
+    const PerftTotals totals = perftDivide(pos, depth, stop, printMoveCount);
+    if (totals.stopped)
+        printLine("info string perft stopped, incomplete: %d of %d moves counted\n", totals.counted,
+                  totals.legalMoves);
+    printLine("\nNodes searched: %" PRIu64 "\n", totals.nodes);
+    return !totals.stopped;
+}
+
+void evalCommand(Position& root) {
+    const int stm = evaluateFully(root);
+    printLine("info string eval white %d stm %d\n", root.sideToMove == White ? stm : -stm, stm);
+}
