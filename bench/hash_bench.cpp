@@ -17,6 +17,7 @@
 #include "board/position.h"
 #include "hash/sizing.h"
 #include "hash/tt.h"
+#include "search/driver.h"
 #include "shell/engine.h"
 #include "shell/options.h"
 

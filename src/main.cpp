@@ -1,3 +1,3 @@
-#include "shell/engine.h"
+#include "shell/commandline.h"
 
 int main(int argc, char** argv) { engineMain(argc, argv); }

@@ -10,6 +10,7 @@
 #include "core/params.h"
 #include "platform/platform.h"
 #include "search/driver.h"
+#include "search/limits.h"
 #include "shell/engine.h"
 #include "shell/go.h"
 #include "shell/options.h"

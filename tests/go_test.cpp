@@ -6,6 +6,7 @@
 #include "board/position.h"
 #include "core/flags.h"
 #include "core/params.h"
+#include "search/limits.h"
 #include "shell/go.h"
 #include "shell/positioncommand.h"
 

@@ -9,6 +9,7 @@
 #include "engine_process.h"
 #include "search/driver.h"
 #include "search_harness.h"
+#include "shell/report.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 
 #include "board/makemove.h"
 #include "search/heuristics.h"
+#include "search/limits.h"
 #include "search_harness.h"
 
 namespace {

@@ -18,7 +18,6 @@
 #include "search_harness.h"
 #include "shell/benchpositions.h"
 #include "shell/engine.h"
-#include "shell/go.h"
 #include "shell/options.h"
 #include "smp/threads.h"
 

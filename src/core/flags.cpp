@@ -1,6 +1,5 @@
 #include "core/flags.h"
 
-Flag quitRequested;
 Flag inputClosed;
 Flag newGamePending;
 Flag searchIdle;
@@ -11,12 +10,7 @@ Flag stopSearch;
 Flag driverWaiting;
 Flag pollBusy;
 Flag benchMode;
-Flag pondering;
-Flag infinite;
-Flag ponderhitSeen;
-Flag checkTimeNow;
 Flag timerActive;
 Flag timerAwake;
-Flag untimedSearch;
 Flag perftRunning;
 Flag firstSearchOfGame;

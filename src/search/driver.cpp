@@ -1,41 +1,50 @@
 #include "search/driver.h"
 
-#include <cinttypes>
-#include <cstdio>
 #include <cstring>
 
 #include "board/attackmap.h"
+#include "board/fen.h"
 #include "board/makemove.h"
 #include "board/position.h"
 #include "core/flags.h"
 #include "core/params.h"
 #include "eval/evaluate.h"
+#include "hash/evalhash.h"
+#include "hash/pawnhash.h"
 #include "hash/pvhash.h"
 #include "hash/sizing.h"
 #include "hash/tt.h"
+#include "movegen/gaintable.h"
+#include "movegen/history.h"
 #include "movegen/legality.h"
 #include "platform/platform.h"
+#include "search/limits.h"
 #include "search/root.h"
 #include "search/search.h"
-#include "shell/command.h"
-#include "shell/engine.h"
-#include "shell/go.h"
-#include "shell/movetext.h"
-#include "shell/output.h"
 #include "smp/threads.h"
 
 std::atomic<Move> bestMove{0};
 int bestScore = 0;
 int bestDepth = 0;
 
+void (*readCommandLine)(Position& root) = nullptr;
+
+namespace {
+
+// Until the shell sets its reports, the search reports nothing.
+void noLine(const PVReport&) {}
+void noNoMove(bool) {}
+void noBestMove(Move, Move) {}
+void noProgress(int64_t, uint64_t) {}
+
+}  // namespace
+
+SearchReports searchReports = {noLine, noNoMove, noBestMove, noProgress};
+
 namespace {
 
 // Keys of the game kept for repetition detection at most this many plies back.
 constexpr int RepetitionWindow = 110;
-
-int64_t nodesPerSecond(uint64_t nodes, int64_t ms) {
-    return ms <= 0 ? 0 : int64_t(nodes / uint64_t(ms) * 1000);
-}
 
 // Rebuilds the key history from the state stack: the keys since the last irreversible
 // move, oldest first, the current position last. The first record of the stack holds the
@@ -103,64 +112,35 @@ bool makeLegalMove(Position& pos, Move m) {
     return true;
 }
 
-}  // namespace
-
-void scoreText(int score, char* out) {
-    if (score > 29984) score = 29984;
-    if (score < -29968) score = -29968;
-    if (score > 25904)
-        snprintf(out, 32, "mate %d", (30016 - score) >> 5);
-    else if (score < -25904)
-        snprintf(out, 32, "mate %d", (-score - 30000) >> 5);
-    else
-        snprintf(out, 32, "cp %d", score);
-}
-
-const char* boundText(int alpha, int score, int beta) {
-    if (score > 29984) score = 29984;
-    if (score < -29968) score = -29968;
-    const int lo = alpha > -MateValue ? alpha : -MateValue;
-    if (score <= lo) return " upperbound";
-    if ((beta < MateValue ? beta : MateValue) <= score) return " lowerbound";
-    return "";
-}
-
-namespace {
-
-// Plays the line from the PV and transposition tables on pos and writes its text. The
-// line ends with the first move after which the game is drawn: its position occurred
-// before, in the game or in the line, or the fifty-move rule applies.
-void buildPVText(Position& pos, Move first, char* text) {
+// Plays the line from the PV and transposition tables on pos, writes its moves and
+// returns their number (at most MaxPVMoves). The line ends with the first move after which
+// the game is drawn: its position occurred before, in the game or in the line, or the
+// fifty-move rule applies.
+int collectPV(Position& pos, Move first, Move* moves) {
     uint64_t keys[RepetitionWindow + 260];
     int keyCount = 0;
     int played = 0;
-    Move moves[260];
-    char* out = text;
     for (int i = 0; i < gameKeyCount; ++i) keys[keyCount++] = gameKeys[i];
     keys[keyCount++] = pos.state->key;
     Move m = first;
     while (m && pseudoLegal(pos, m) && makeLegalMove(pos, m)) {
         moves[played++] = m;
-        out = moveToText(m, out);
-        out += strlen(out);
-        *out++ = ' ';
         const uint64_t key = pos.state->key;
         bool repeated = false;
         for (int i = 0; i < keyCount; ++i) repeated |= keys[i] == key;
-        if (repeated || pos.state->rule50 >= 100 || played >= 250) break;
+        if (repeated || pos.state->rule50 >= 100 || played >= MaxPVMoves) break;
         keys[keyCount++] = key;
         m = nextPVMove(key);
     }
-    if (out > text) --out;
-    *out = 0;
-    while (played > 0) unmakeMoveAny(pos, moves[--played]);
+    for (int i = played; i > 0; --i) unmakeMoveAny(pos, moves[i - 1]);
+    return played;
 }
 
-// What the engine prints when the root has no move to play.
+// What the engine reports when the root has no move to play.
 void reportNoMove(Position& root) {
     if (benchMode) return;
     computeAttacks(root);
-    printLine(inCheck(root) ? "info depth 0 score mate 0\n" : "info depth 0 score cp 0\n");
+    searchReports.noMove(inCheck(root));
 }
 
 }  // namespace
@@ -168,7 +148,6 @@ void reportNoMove(Position& root) {
 void reportPV(Position& pos, int64_t elapsed, int alpha, int score, int beta) {
     const uint64_t nodes = totalNodes();
     const int64_t ms = elapsed / 1000;
-    const int64_t nps = nodesPerSecond(nodes, ms);
     // Only the untimed search fills several lines; a search under a clock has one line
     // whatever MultiPV says, so it is never reported with lines of another search.
     const bool severalLines = optionMultiPV > 1 && untimedSearch;
@@ -179,21 +158,17 @@ void reportPV(Position& pos, int64_t elapsed, int alpha, int score, int beta) {
     if (optionMultiPV < 1) return;
     for (int i = 0; i < optionMultiPV && i < MaxPVLines && PVLines[i].move; ++i) {
         const MultiPvLine& line = PVLines[i];
-        static char pv[260 * 6 + 8];
-        buildPVText(pos, Move(line.move), pv);
+        static Move moves[MaxPVMoves];
+        const int length = collectPV(pos, Move(line.move), moves);
         if (benchMode) continue;
-        char score[32];
-        scoreText(line.score, score);
-        printLine("info multipv %d time %" PRId64 " nodes %" PRId64 " nps %" PRId64
-                  " score %s%s depth %d pv %s\n",
-                  i + 1, ms, int64_t(nodes), nps, score, boundText(line.alpha, line.score, line.beta),
-                  line.depth >> 1, pv);
+        searchReports.line(
+            PVReport{i + 1, ms, nodes, line.score, line.alpha, line.beta, line.depth >> 1, moves, length});
     }
 }
 
-void printBestMove(Position& root) {
+void reportBestMove(Position& root) {
     if (bestMove == 0) {
-        if (!benchMode) printLine("bestmove 0000\n");
+        if (!benchMode) searchReports.bestMove(NoMove, NoMove);
         return;
     }
     makeMoveAny(root, bestMove);
@@ -215,30 +190,13 @@ void printBestMove(Position& root) {
     if (ponder) unmakeMoveAny(root, ponder);
     unmakeMoveAny(root, bestMove);
     if (benchMode) return;
-    char best[8], reply[8];
-    moveToText(bestMove, best);
     // Without a legal reply (mate or stalemate after the best move, or nothing known of
     // the position) the best move stands alone: strict clients reject a ponder move that
     // is not a move.
-    if (!ponder) {
-        printLine("bestmove %s\n", best);
-        return;
-    }
-    moveToText(ponder, reply);
-    printLine("bestmove %s ponder %s\n", best, reply);
+    searchReports.bestMove(bestMove, ponder);
 }
 
-void runSearch(Position& root) {
-    searchIdle = 0;
-    stopping = 0;
-    firstSearchOfGame = 0;
-    searchStartTime = int64_t(clockMicros());
-    ponderhitSeen = 0;
-    root.nodes = 0;
-    bestScore = 0;
-    bestDepth = 0;
-    bestMove = 0;
-
+void setUpSearchRoot(Position& root) {
     rebuildKeyHistory(root);
     rememberGameKeys(root);
     if (untimedSearch) filterUnrepeatedKeys(root);
@@ -253,6 +211,42 @@ void runSearch(Position& root) {
     hashTablesFresh = false;
     const uint8_t generation = nextGeneration();
     for (int i = 0; i < SearchStackRecords; ++i) root.stateBase[i].ttGeneration = generation;
+}
+
+void newGame(Position& pos) {
+    // The initial position on a cleared state stack, every derived field rebuilt, ply and
+    // history length 0; this also marks the position valid.
+    parseFen(pos, StartFen);
+    std::memset(pos.keyHistory, 0, sizeof pos.keyHistory);
+
+    // What one search hands to the next: nothing survives into a new game.
+    previousSearchDepth = 1000;
+    bestMove = 0;
+    instantMoveArmed = 1;
+    firstSearchOfGame = 1;
+
+    if (!hashTablesFresh) {
+        clearPVHash();
+        clearHash();
+        clearEvalHash();
+        clearPawnHash();
+    }
+    resetHistory();
+    clearPositionalGains();
+}
+
+void runSearch(Position& root) {
+    searchIdle = 0;
+    stopping = 0;
+    firstSearchOfGame = 0;
+    searchStartTime = int64_t(clockMicros());
+    ponderhitSeen = 0;
+    root.nodes = 0;
+    bestScore = 0;
+    bestDepth = 0;
+    bestMove = 0;
+
+    setUpSearchRoot(root);
 
     previousIterationScore = -MateValue;
     firstMoveStable = 0;
@@ -279,16 +273,16 @@ void runSearch(Position& root) {
 
     if (infinite && !stopRequested) {
         driverWaiting = 1;
-        while (!stopRequested) readCommand(root);
+        while (!stopRequested) readCommandLine(root);
     }
     if (pondering && !stopRequested && !ponderhitSeen) {
         driverWaiting = 1;
-        while (!stopRequested && !ponderhitSeen) readCommand(root);
+        while (!stopRequested && !ponderhitSeen) readCommandLine(root);
     }
     driverWaiting = 0;
     stopping = 1;
     nodeLimit = NoNodeLimit;  // the moves of the ponder-move search and of perft are not limited
-    printBestMove(root);
+    reportBestMove(root);
     stopping = 0;
     searchIdle = 1;
 
@@ -340,7 +334,18 @@ static void stopAtNodeLimit() {
     abortAllSearches();
 }
 
-void connectSearch() { nodeLimitReached = stopAtNodeLimit; }
+// The poll thread's check: the limits of the running search, its periodic report and the
+// input that waits.
+static void pollRunningSearch() { iterationDone(rootPosition, 0); }
+
+// A worker thread idles until a split point gives it a slot, and ends when it is told to.
+static void workUntilEnd(int thread) { idleLoop(thread, nullptr); }
+
+void connectSearch() {
+    nodeLimitReached = stopAtNodeLimit;
+    workerLoop = workUntilEnd;
+    pollCheck = pollRunningSearch;
+}
 
 // "go mate N": the last iteration proved a mate in N moves or fewer for the side to move.
 static bool mateLimitReached() {
@@ -351,7 +356,7 @@ void iterationDone(Position& pos, int depth) {
     if (perftRunning) {
         // The poll thread during a perft: nothing to check but the input.
         if (depth == 0 && int64_t(clockMicros()) - perftStartTime >= PerftQuietMicros)
-            while (timerActive && !stopping && !inputClosed && inputAvailable()) readCommand(pos);
+            while (timerActive && !stopping && !inputClosed && inputAvailable()) readCommandLine(pos);
         return;
     }
     // Until the root moves are listed a stop would have no move to play; from then on the
@@ -375,10 +380,7 @@ void iterationDone(Position& pos, int depth) {
         return;
     }
     if (!benchMode && elapsed - lastInfoTime > 2000000) {
-        const uint64_t nodes = totalNodes();
-        const int64_t ms = elapsed / 1000;
-        printLine("info time %" PRId64 " nodes %" PRId64 " nps %" PRId64 "\n", ms, int64_t(nodes),
-                  nodesPerSecond(nodes, ms));
+        searchReports.progress(elapsed / 1000, totalNodes());
         lastInfoTime = elapsed;
     }
     if (!pondering && !infinite) {
@@ -398,7 +400,7 @@ void iterationDone(Position& pos, int depth) {
         }
     }
     if (depth == 0 && !benchMode) {
-        while (timerActive && !stopping && !inputClosed && inputAvailable()) readCommand(pos);
+        while (timerActive && !stopping && !inputClosed && inputAvailable()) readCommandLine(pos);
     }
 }
 

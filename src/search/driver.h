@@ -8,9 +8,55 @@
 
 struct Position;
 
-// Hands the layers below the search the routines of the search they call at run time
-// (see the seams in board/position.h). Called once at start-up, before the threads start.
+// The result of the running search, read by the time control and the reports.
+extern std::atomic<Move> bestMove;  // also read by the poll thread
+extern int bestScore;
+extern int bestDepth;  // half plies
+
+// The longest principal variation reported, in moves.
+constexpr int MaxPVMoves = 250;
+
+// One principal variation as the search reports it.
+struct PVReport {
+    int line;         // 1 for the best line, 2 for the next, ...
+    int64_t ms;       // elapsed time of the search
+    uint64_t nodes;   // nodes of all threads
+    int score;        // side to move's view; a mate score counts plies as the search does
+    int alpha, beta;  // the window the score was found in: it may be a bound
+    int depth;        // plies
+    const Move* moves;
+    int length;
+};
+
+// What the search tells its user, as facts; the shell turns them into UCI text. Until the
+// shell sets them at start-up, nothing is reported.
+struct SearchReports {
+    void (*line)(const PVReport& report);
+    void (*noMove)(bool mated);  // the root has no legal move: mated or stalemate
+    // The move to play, and the reply to ponder on; NoMove for none of either.
+    void (*bestMove)(Move best, Move ponder);
+    void (*progress)(int64_t ms, uint64_t nodes);  // the periodic line of a long search
+};
+extern SearchReports searchReports;
+
+// Reads one command line and carries it out: the shell's command reader, which it sets at
+// start-up. The driver calls it while a finished infinite or ponder search waits for
+// "stop" or "ponderhit", and on the poll thread while input is waiting during a search.
+extern void (*readCommandLine)(Position& root);
+
+// Hands the layers below the search the routines of the search they call at run time: the
+// node-limit stop, the worker threads' loop and the poll thread's check. Called at
+// start-up, before the threads start.
 void connectSearch();
+
+// Resets the position to the initial chess position and clears the game's tables and what
+// one search hands to the next.
+void newGame(Position& pos);
+
+// Sets the root up as a search starts it: the key history of the game for repetitions
+// (without a clock only positions already repeated count), the current record as the
+// second one of a cleared stack at ply 0, and a new table generation in every record.
+void setUpSearchRoot(Position& root);
 
 // Runs one search on the root position; returns after the "bestmove" line.
 void runSearch(Position& root);
@@ -26,25 +72,15 @@ using PerftRun = bool (*)(Position& root, int depth, const std::atomic<uint8_t>*
 void runPerft(Position& root, int depth, PerftRun count);
 
 // Checks the limits after an iteration of depth plies, or every millisecond on the poll
-// thread (depth 0, which also prints the periodic info line and executes pending input).
+// thread (depth 0, which also reports the periodic progress and executes pending input).
 void iterationDone(Position& pos, int depth);
 
-// Prints the "info" line of every principal variation: the moves of the lines are played
-// on pos from the PV and transposition tables. elapsed is in microseconds.
+// Reports every principal variation: the moves of the lines are played on pos from the PV
+// and transposition tables. elapsed is in microseconds.
 void reportPV(Position& pos, int64_t elapsed, int alpha, int score, int beta);
 
-// The score as UCI text ("cp 23", "mate 3", "mate -1"); out holds at least 32 characters.
-void scoreText(int score, char* out);
-// " upperbound" when the score is at most alpha, " lowerbound" when at least beta, else "".
-const char* boundText(int alpha, int score, int beta);
-
-// Prints "bestmove" with the ponder move.
-void printBestMove(Position& root);
+// Reports the best move with the move to ponder on.
+void reportBestMove(Position& root);
 
 // Raises the stop flags; with wait 0, also waits until the search has ended.
 void haltSearch(int wait);
-
-// The result of the running search, read by the time control and the reports.
-extern std::atomic<Move> bestMove;  // also read by the poll thread
-extern int bestScore;
-extern int bestDepth;  // half plies

@@ -5,17 +5,19 @@
 #include <algorithm>
 
 #include "board/makemove.h"
+#include "core/flags.h"
+#include "core/params.h"
 #include "eval/evaluate.h"
 #include "hash/tt.h"
 #include "movegen/generate.h"
 #include "movegen/picker.h"
 #include "movegen/see.h"
 #include "search/heuristics.h"
+#include "search/limits.h"
 #include "search/node.h"
 #include "search/pvmove.h"
 #include "search/search.h"
-#include "core/flags.h"
-#include "core/params.h"
+#include "smp/threads.h"
 
 // The singular test searches at depth - min(depth / 2, this).
 constexpr int SingularMaxReduction = 12;

@@ -14,8 +14,8 @@
 #include "movegen/legality.h"
 #include "movegen/picker.h"
 #include "search/driver.h"
+#include "search/limits.h"
 #include "search/search.h"
-#include "shell/go.h"
 #include "smp/threads.h"
 
 RootMove RootMoves[MaxMoves];

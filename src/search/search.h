@@ -101,16 +101,6 @@ enum class MoveStep {
 // Node kinds of a split point.
 enum SplitKind : int { SplitPV = 1, SplitCut = 2, SplitAll = 3, SplitShallow = 4 };
 
-// Bit i set: search thread i is idle and may join a split point.
-extern std::atomic<uint64_t> idleMask;
-inline bool anyThreadIdle() { return idleMask.load(std::memory_order_relaxed) != 0; }
-
-// How long an idle thread watches for work before it sleeps, in microseconds; 0 when the
-// search threads outnumber the processors, where watching would take a processor from a
-// thread that searches.
-constexpr int IdleWatchMicros = 1000;
-extern std::atomic<int> idleWatchMicros;
-
 // Splits that took place since the process started.
 extern std::atomic<uint64_t> splitsDone;
 

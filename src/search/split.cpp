@@ -9,6 +9,7 @@
 #include <chrono>
 
 #include "board/makemove.h"
+#include "core/params.h"
 #include "eval/evaluate.h"
 #include "hash/tt.h"
 #include "movegen/picker.h"
@@ -16,15 +17,11 @@
 #include "search/node.h"
 #include "search/pvmove.h"
 #include "search/search.h"
-#include "core/params.h"
 #include "smp/threads.h"
 
-// Each on a cache line of its own: every deep node reads the idle mask, and a split that
-// counts itself must not make the others miss it.
-alignas(64) std::atomic<uint64_t> idleMask{0};
+// On a cache line of its own, as the idle mask is: a split that counts itself must not
+// make the nodes that read the mask miss it.
 alignas(64) std::atomic<uint64_t> splitsDone{0};
-
-std::atomic<int> idleWatchMicros{0};
 
 // At most this many participants join one split point.
 constexpr int MaxSplitParticipants = 8;

@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "board/makemove.h"
+#include "core/params.h"
 #include "eval/evaluate.h"
 #include "hash/tt.h"
 #include "movegen/generate.h"
@@ -20,7 +21,7 @@
 #include "search/heuristics.h"
 #include "search/node.h"
 #include "search/search.h"
-#include "core/params.h"
+#include "smp/threads.h"
 
 enum NodeKind { CutNode, AllNode, ExclusionNode, ShallowNode };
 

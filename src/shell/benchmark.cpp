@@ -11,6 +11,7 @@
 #include "hash/pvhash.h"
 #include "hash/tt.h"
 #include "search/driver.h"
+#include "search/limits.h"
 #include "shell/go.h"
 #include "shell/output.h"
 #include "shell/positioncommand.h"

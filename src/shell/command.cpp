@@ -11,6 +11,7 @@
 #include "movegen/perft.h"
 #include "platform/platform.h"
 #include "search/driver.h"
+#include "search/limits.h"
 #include "shell/benchmark.h"
 #include "shell/checkcommands.h"
 #include "shell/engine.h"
@@ -18,6 +19,8 @@
 #include "shell/options.h"
 #include "shell/output.h"
 #include "shell/positioncommand.h"
+
+Flag quitRequested;
 
 // The current command line; readCommand runs on one thread at a time (the main thread
 // while idle, the poll thread during a search), so one buffer serves both.

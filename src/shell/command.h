@@ -3,11 +3,15 @@
 
 #include <cstddef>
 
+#include "core/flags.h"
+
 struct Position;
 
 // Size of the command-line buffer. A line keeps at most InputLineSize - 2 characters;
 // the rest of a longer line is dropped.
 constexpr size_t InputLineSize = 65536;
+
+extern Flag quitRequested;  // another thread received "quit"
 
 // Reads one line from standard input and executes it. At the end of the input the
 // engine behaves as on "quit" (a running search is allowed to finish first).

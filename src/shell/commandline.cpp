@@ -5,7 +5,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "board/position.h"
+#include "platform/platform.h"
 #include "shell/benchpositions.h"
+#include "shell/command.h"
 #include "shell/engine.h"
 #include "shell/options.h"
 #include "shell/output.h"
@@ -73,4 +76,14 @@ int commandLineBench(int argumentCount, const char* const* arguments) {
     printLine("total time %.0f ms\n", seconds * 1000);
     printLine("%" PRIu64 " nodes %" PRIu64 " nps\n", nodes, nps);
     return 0;
+}
+
+void engineMain(int argumentCount, const char* const* arguments) {
+    if (argumentCount >= 2 && std::strcmp(arguments[1], "bench") == 0) {
+        const int status = commandLineBench(argumentCount - 2, arguments + 2);
+        if (status != 0) exitProcess(status);
+        shutdown();
+    }
+    startUp();
+    for (;;) readCommand(rootPosition);
 }

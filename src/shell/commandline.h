@@ -8,3 +8,8 @@
 // "<nodes> nodes <nps> nps", and returns the exit status (0, or 2 for arguments it cannot
 // read). With one thread the node total is the same on every run: a signature of the build.
 int commandLineBench(int argumentCount, const char* const* arguments);
+
+// Runs the engine: with the arguments "bench ..." the command-line benchmark, which ends
+// the process with its status; otherwise (whatever the arguments) start-up in its fixed
+// order, then the command loop for ever.
+[[noreturn]] void engineMain(int argumentCount, const char* const* arguments);

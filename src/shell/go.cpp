@@ -1,44 +1,24 @@
 #include "shell/go.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 #include "board/position.h"
-#include "core/flags.h"
-#include "core/params.h"
-#include "platform/platform.h"
 #include "search/driver.h"
+#include "search/limits.h"
 #include "shell/command.h"
 #include "shell/movetext.h"
 #include "shell/output.h"
-
-std::atomic<int64_t> hardTimeLimit{Never};
-int64_t fullTimeLimit = Never;
-int64_t mainTimeLimit = Never;
-int64_t easyTimeLimit = Never;
-int depthLimit = 255;
-int mateLimit = 0;
-Move searchMoves[MaxMoves];
-int searchMoveCount = 0;
-std::atomic<int64_t> lastInfoTime{0};
-int64_t searchStartTime = 0;
 
 // The longest mate "go mate" may ask for, in moves: far beyond any mate a search proves.
 constexpr int MaxMateMoves = 500;
 // "searchmoves" was given but named no legal move of the position.
 static bool searchMovesUnplayable = false;
 
-constexpr int64_t SafetyMargin = 10000;
-constexpr int64_t MinimumLimit = 1000;
-constexpr int64_t MovesToGoCap = 25;
-constexpr int64_t ReserveCap = 1000000;
 // Millisecond values beyond this (about 35 years) are taken as this, so that the
-// microsecond arithmetic below cannot overflow.
+// microsecond arithmetic of the time allocation cannot overflow.
 constexpr long long LargestMillis = 1LL << 40;
-
-uint64_t clockOffsetMillis = 0;
-
-uint64_t clockMicros() { return (tickMillis() + clockOffsetMillis) * 1000u; }
 
 // Plain decimal conversion: leading blanks, optional sign, digits; anything else is 0.
 static long long decimal(const char* text) {
@@ -69,17 +49,7 @@ static bool goKeyword(const char* word) {
 }
 
 void parseGo(Position& root, const char* line) {
-    hardTimeLimit = Never;
-    int64_t allocation = Never;
-    stopRequested = 0;
-    infinite = 0;
-    pondering = 0;
-    checkTimeNow = 0;
-    lastInfoTime = 0;
-    depthLimit = 255;
-    mateLimit = 0;
-    nodeLimit = NoNodeLimit;
-    searchMoveCount = 0;
+    clearLimits();
     bool searchMovesGiven = false, inSearchMoves = false;
     int64_t time[2] = {Never, Never};  // by side
     int64_t increment[2] = {0, 0};
@@ -152,40 +122,7 @@ void parseGo(Position& root, const char* line) {
     // "searchmoves" naming no legal move leaves nothing to search.
     searchMovesUnplayable = searchMovesGiven && searchMoveCount == 0;
 
-    int64_t t = time[root.sideToMove];
-    const int64_t inc = increment[root.sideToMove];
-    if (t < 0) t = 0;
-    if (t == Never) {
-        untimedSearch = 1;
-        fullTimeLimit = mainTimeLimit = easyTimeLimit = Never;
-        return;
-    }
-    untimedSearch = 0;
-    const TuningParameters& p = tuning;
-    int64_t hard;
-    if (movesToGo == 0) {
-        hard = t * p.HardTimePercent / 100 - SafetyMargin;
-        if (hard < MinimumLimit) hard = MinimumLimit;
-        allocation = t * p.BaseTimePermille / 1000 + inc;
-    } else {
-        const int64_t m = movesToGo < MovesToGoCap ? movesToGo : MovesToGoCap;
-        const int64_t reserve = t / 10 < ReserveCap ? t / 10 : ReserveCap;
-        hard = t * m / (4 * m - 3) - reserve;
-        if (m == 1) hard -= hard / 10 < ReserveCap ? hard / 10 : ReserveCap;
-        if (hard < MinimumLimit) hard = MinimumLimit;
-        allocation = t / m + inc;
-    }
-    if (allocation > hard) allocation = hard;
-    hardTimeLimit = hard;
-    if (allocation < MinimumLimit) allocation = MinimumLimit;
-    easyTimeLimit = allocation * (optionPonder ? p.EasyTimePonderPercent : p.EasyTimePercent) / 100;
-    fullTimeLimit = allocation * p.FullTimePercent / 100;
-    mainTimeLimit = allocation * p.MainTimePercent / 100;
-}
-
-bool searchUnlimited() {
-    return untimedSearch && hardTimeLimit == Never && depthLimit == 255 && mateLimit == 0 &&
-           nodeLimit == NoNodeLimit;
+    allocateTime(time[root.sideToMove], increment[root.sideToMove], movesToGo);
 }
 
 void goCommand(Position& root, const char* text) {
@@ -198,12 +135,4 @@ void goCommand(Position& root, const char* text) {
     // or with a list of moves to search that holds none of its moves.
     printLine("info string invalid position\n");
     printLine("bestmove 0000\n");
-}
-
-void ponderhit() {
-    if (!pondering) return;
-    ponderhitSeen = 1;
-    pondering = 0;
-    checkTimeNow = 1;
-    hardTimeLimit = hardTimeLimit - searchStartTime + int64_t(clockMicros());
 }

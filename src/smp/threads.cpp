@@ -2,17 +2,19 @@
 
 #include <cstring>
 
-#include "hash/tt.h"
-#include "search/driver.h"
-#include "search/search.h"
 #include "core/flags.h"
 #include "core/params.h"
+#include "hash/tt.h"
 
 int threadCount = 1;
 int processorsFound = 1;
 int processorCountOverride = 0;
 int workerStarts = 0;
 Lock workerLock;
+
+// On a cache line of its own: every deep node reads it.
+alignas(64) std::atomic<uint64_t> idleMask{0};
+std::atomic<int> idleWatchMicros{0};
 
 Slot (*const slots)[SlotsPerThread] = new Slot[MaxThreads][SlotsPerThread]();
 SplitPoint* const splitPoints = new SplitPoint[MaxSplitPoints]();
@@ -26,8 +28,17 @@ int runningThreads = 0;
 // Set by a worker thread as the last thing it does.
 static Flag workerExited[MaxThreads];
 
-// The poll thread: wakes every millisecond during a search to check the limits, print
-// the periodic info line and execute pending input.
+// Until the search sets its routines, a worker only waits to be told to end, and the poll
+// thread has nothing to check.
+static void waitForEnd(int thread) {
+    while (!exitRequest[thread]) workerEvent[thread].wait();
+}
+static void checkNothing() {}
+void (*workerLoop)(int thread) = waitForEnd;
+void (*pollCheck)() = checkNothing;
+
+// The poll thread: wakes every millisecond during a search or a perft to run the search's
+// check (its limits, its periodic report and the input that waits).
 // Never destroyed: the poll thread may still wait on it when the process exits.
 static Event& pollEvent = *new Event;
 static Flag pollStarted;
@@ -53,7 +64,7 @@ static void pollThreadBody(int) {
         while (timerActive) {
             pollBusy = 1;
             sleepMs(1);
-            if (timerActive) iterationDone(rootPosition, 0);
+            if (timerActive) pollCheck();
         }
     }
 }
@@ -63,7 +74,7 @@ static void workerThreadBody(int index) {
     workerLock.enter();
     ++startedCount;
     workerLock.leave();
-    idleLoop(index, nullptr);
+    workerLoop(index);
     workerExited[index] = 1;
 }
 

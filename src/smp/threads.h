@@ -11,8 +11,8 @@
 #include <cstdint>
 
 #include "board/position.h"
-#include "platform/platform.h"
 #include "core/flags.h"
+#include "platform/platform.h"
 
 struct MovePicker;
 struct SplitPoint;
@@ -68,6 +68,23 @@ extern int threadCount;
 extern int processorsFound;
 // Tests only: taken as the processor count when not 0.
 extern int processorCountOverride;
+
+// Bit i set: search thread i is idle and may join a split point.
+extern std::atomic<uint64_t> idleMask;
+inline bool anyThreadIdle() { return idleMask.load(std::memory_order_relaxed) != 0; }
+
+// How long an idle thread watches for work before it sleeps, in microseconds; 0 when the
+// search threads outnumber the processors, where watching would take a processor from a
+// thread that searches.
+constexpr int IdleWatchMicros = 1000;
+extern std::atomic<int> idleWatchMicros;
+
+// The search's routines that the threads run, set by the search at start-up before the
+// threads start: a worker thread's loop (it waits for a slot to search, searches it and
+// waits again until it is told to end), and the poll thread's check of the running search
+// or perft, once a millisecond.
+extern void (*workerLoop)(int thread);
+extern void (*pollCheck)();
 
 // Guards threadPosition, idleMask, slot assignment, split-point allocation and timerActive.
 extern Lock workerLock;
