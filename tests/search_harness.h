@@ -1,9 +1,7 @@
-// Test-only stand-in for the search driver: sets up the root the way a search starts
-// (state records, generation, key history, root evaluation) and runs the PV search at
-// fixed depths.
+// Searches below the driver: the root set up by the driver's own routine, and the PV search
+// run at fixed depths.
 #pragma once
 
-#include <cstring>
 #include <string>
 
 #include "board/attackmap.h"
@@ -22,6 +20,7 @@
 #include "hash/tt.h"
 #include "movegen/gaintable.h"
 #include "movegen/history.h"
+#include "search/driver.h"
 #include "search/search.h"
 
 inline void buildSearchTables() {
@@ -53,36 +52,15 @@ inline void clearSearchTables() {
     clearPositionalGains();
 }
 
-// The keys of the game positions within the fifty-move window, oldest first, ending with
-// the current one (the driver's repetition list).
-inline void rebuildKeyHistory(Position& pos) {
-    const StateRecord* cur = pos.state;
-    pos.historyLength = 0;
-    if (cur->rule50 > 110) return;
-    const StateRecord* first = cur - cur->rule50;
-    if (first < pos.stateBase + 1) first = pos.stateBase + 1;
-    if (first > cur) first = cur;
-    int n = 0;
-    for (const StateRecord* r = first; r <= cur; ++r) pos.keyHistory[n++] = r->key;
-    pos.historyLength = uint64_t(n > 0 ? n - 1 : 0);
-}
-
 // Arguments of a "position" command ("startpos ...", "fen ... moves ..."), then the root
-// set up as a search starts it: the current record becomes the second one of a cleared
-// stack, ply 0, a new generation in every record, the root evaluated with the full window.
+// set up as a search starts it (the driver's own set-up: key history, cleared stack, new
+// generation), its node count and abort flag reset and the root evaluated with the full
+// window.
 inline Position& setUpSearch(const std::string& command) {
     buildSearchTables();
     Position& pos = testPosition();
     positionCommand(pos, command.c_str());
-    rebuildKeyHistory(pos);
-    StateRecord* const base = pos.stateBase;
-    if (pos.state != base + 1) std::memcpy(static_cast<void*>(base + 1), pos.state, sizeof(StateRecord));
-    std::memset(static_cast<void*>(base + 2), 0, 254 * sizeof(StateRecord));
-    std::memset(static_cast<void*>(base), 0, sizeof(StateRecord));
-    pos.state = base + 1;
-    pos.ply = 0;
-    const uint8_t generation = nextGeneration();
-    for (int k = 0; k < 256; ++k) base[k].ttGeneration = generation;
+    setUpSearchRoot(pos);
     pos.nodes = 0;
     setAbort(pos, false);
     evaluate(pos, EvalFullLow, EvalFullHigh, 0);

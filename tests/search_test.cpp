@@ -80,7 +80,7 @@ TEST(History, OnlyQuietFailHighsUpdate) {
 TEST(DrawRules, RepetitionCountsAtDistanceFourNotTwo) {
     clearSearchTables();
     // White is a queen up; the halfmove clock lets the knight dance count.
-    Position& pos = setUpFen("4k1n1/8/8/8/8/8/4Q3/4K1N1 w - - 6 40");
+    Position& pos = setUpFen("4k1n1/8/8/8/8/8/3Q4/4K1N1 w - - 6 40");
     play(pos, "g1f3");
     play(pos, "g8f6");
     play(pos, "f3g1");
@@ -91,11 +91,29 @@ TEST(DrawRules, RepetitionCountsAtDistanceFourNotTwo) {
     EXPECT_EQ(quiescePV<White>(pos, -50, 50, 1), 0);
 
     // A key equal to the current one only two plies back does not count.
-    Position& root = setUpFen("4k1n1/8/8/8/8/8/4Q3/4K1N1 w - - 6 40");
+    Position& root = setUpFen("4k1n1/8/8/8/8/8/3Q4/4K1N1 w - - 6 40");
     play(root, "g1f3");
     play(root, "g8f6");
     root.keyHistory[root.historyLength - 2] = root.state->key;
     EXPECT_GT(PVsearch<White>(root, -MateValue, MateValue, 4, false), 500);
+}
+
+// The game before the root counts from the set-up position on; without a clock only the
+// game positions that occurred twice already do.
+TEST(DrawRules, GamePositionsCountFromTheSetUpPositionOn) {
+    clearSearchTables();
+    for (const bool untimed : {false, true}) {
+        untimedSearch = untimed;
+        Position& pos = setUpSearch("fen 4k1n1/8/8/8/8/8/3Q4/4K1N1 w - - 6 40 moves g1f3 g8f6");
+        play(pos, "f3g1");
+        play(pos, "f6g8");  // the set-up position again
+        const int score = PVsearch<White>(pos, -MateValue, MateValue, 4, false);
+        if (untimed)
+            EXPECT_GT(score, 500);
+        else
+            EXPECT_EQ(score, 0);
+    }
+    untimedSearch = 0;
 }
 
 TEST(DrawRules, FiftyMoveCounterAtHundredStillSeesMate) {
