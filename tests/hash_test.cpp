@@ -37,9 +37,12 @@ protected:
         resizeHashTables();
         clearHash();  // entries at generation 128, the counter at 0: the tests count from there
     }
+    // The start-up sizes again, for the tests that run after these in the same process.
     void TearDown() override {
         hashMemoryOverride = 0;
         hashAllocationCeiling = 0;
+        sizePVHash(2);
+        sizeEvalHash(256);
     }
 };
 

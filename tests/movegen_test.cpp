@@ -9,6 +9,7 @@
 #include "board_fixture.h"
 #include "core/flags.h"
 #include "movegen/gaintable.h"
+#include "movegen/history.h"
 #include "movegen/legality.h"
 #include "movegen/perft.h"
 #include "movegen/see.h"
@@ -73,6 +74,7 @@ TEST(CaptureOrder, TableValues) {
 
 TEST(Generators, StartPositionOrder) {
     Position& pos = setUp(StartFen);
+    resetHistory();  // every quiet move then has the start value as its key
     MoveEntry list[MaxMoves];
     EXPECT_EQ(generateCaptures<White>(pos, list, pos.pieces[BlackMen]), list);
     EXPECT_EQ(list[0], 0u);
@@ -83,7 +85,7 @@ TEST(Generators, StartPositionOrder) {
                                                "d2d3", "e2e4", "e2e3", "f2f4", "f2f3", "g2g4", "g2g3",
                                                "h2h4", "h2h3", "b1a3", "b1c3", "g1f3", "g1h3"};
     EXPECT_EQ(texts(list, end), expected);
-    for (MoveEntry* e = list; e < end; ++e) EXPECT_EQ(*e >> 16, 2048u);
+    for (MoveEntry* e = list; e < end; ++e) EXPECT_EQ(*e >> 16, HistoryStartValue);
     positionCommand(pos, "startpos moves e2e4");
     EXPECT_EQ(quiets(pos)[0], "a7a5");  // Black's pushes too go in square order of the destination
 }

@@ -11,6 +11,7 @@
 
 #include "board/fen.h"
 #include "board/position.h"
+#include "core/flags.h"
 #include "engine_process.h"
 #include "hash/evalhash.h"
 #include "hash/pawnhash.h"
@@ -22,7 +23,6 @@
 #include "search/root.h"
 #include "shell/command.h"
 #include "shell/engine.h"
-#include "core/flags.h"
 #include "shell/options.h"
 #include "smp/threads.h"
 
@@ -35,15 +35,16 @@ const std::set<std::string> StartMoves = {"a2a3", "a2a4", "b2b3", "b2b4", "c2c3"
                                           "d2d4", "e2e3", "e2e4", "f2f3", "f2f4", "g2g3", "g2g4",
                                           "h2h3", "h2h4", "b1a3", "b1c3", "g1f3", "g1h3"};
 
-// The engine in this process with one search thread and a 16 MB table.
+// The engine in this process with one search thread and a 16 MB table. Other tests of the
+// process may start it up again with the default options: they are set every time.
 void startEngine() {
     static const bool started = [] {
         startUp();
-        setOption("Threads value 1");
-        setOption("Hash value 16");
         return true;
     }();
     (void)started;
+    setOption("Threads value 1");
+    setOption("Hash value 16");
 }
 
 // A fixed-depth search through the command executor, quietly; returns the node count.
@@ -183,13 +184,17 @@ long residentMegabytes() {
 }
 
 // New tables are zero, which is the cleared state: ucinewgame right after a Hash change does
-// not write them again, and the search after it counts the nodes of any other new game.
-// Once a search or the eval command has written to them, ucinewgame clears them.
+// not write them again, and the search after it counts the nodes of a new game on cleared
+// tables. Once a search or the eval command has written to them, ucinewgame clears them.
 TEST(NewGame, FreshTablesAreNotWrittenAgain) {
     startEngine();
     const std::string a = std::string("fen ") + OpeningA;
+    // A new size draws new keys, and the tree depends on them: both searches run on these.
+    setOption("Hash value 32");
     executeCommand(rootPosition, "ucinewgame");
-    const uint64_t afterClearing = search(a, 9);
+    const uint64_t onFreshTables = search(a, 9);
+    executeCommand(rootPosition, "ucinewgame");
+    EXPECT_EQ(search(a, 9), onFreshTables);
 
     const long before = residentMegabytes();
     setOption("Hash value 512");
@@ -197,9 +202,6 @@ TEST(NewGame, FreshTablesAreNotWrittenAgain) {
     if (before >= 0) {
         EXPECT_LT(residentMegabytes() - before, 256) << "the new tables were written";
     }
-    setOption("Hash value 16");
-    executeCommand(rootPosition, "ucinewgame");
-    EXPECT_EQ(search(a, 9), afterClearing);
 
     setOption("Hash value 32");
     executeCommand(rootPosition, (std::string("position fen ") + MiddlegameB).c_str());

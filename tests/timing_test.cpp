@@ -218,6 +218,9 @@ TEST(TimingProcess, PositionSetUpWhileTheDriverWaitsSurvivesTheBestmove) {
     engine.send(std::string("position ") + MateInOne);
     engine.send("go infinite wtime 10000 btime 10000");
     ASSERT_TRUE(engine.waitForLastIteration());
+    // The last iteration's line comes while the search still runs, when a "position" is
+    // ignored: the driver is given the time to finish and wait.
+    engine.drain(300 * SlowBuildFactor);
     engine.send(std::string("position ") + Middlegame);
     engine.send("stop");
     const auto best = engine.waitFor("bestmove", 3000 * SlowBuildFactor);
