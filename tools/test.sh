@@ -1,5 +1,7 @@
 #!/bin/sh
-# Builds the engine and runs the tests: every test in the optimised build, in a build with
+# Builds the engine and runs the tests: the layer order of the source folders, every test
+# in the optimised build (each in a process of its own, then all in one process in a
+# shuffled order, so that what one test leaves behind cannot hide), in a build with
 # AddressSanitizer and UndefinedBehaviorSanitizer (the slow suites are left out there), and
 # the tests that start threads in a build with ThreadSanitizer. Then the libFuzzer targets
 # run for a fixed time each, and the Windows build, cross-built with MinGW-w64, is tested
@@ -8,9 +10,14 @@ set -eu
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
 
+./tools/check-layers.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j "$jobs"
+./tools/check-layers.sh build
 ctest --test-dir build --output-on-failure -j "$jobs"
+# The whole test program once more in one process, in an order of its own each time (the
+# seed is printed first, for a rerun with --gtest_random_seed).
+./build/orvo_tests --gtest_shuffle --gtest_brief=1
 
 cmake -S . -B build-sanitize -G Ninja -DORVO_SANITIZE=ON
 cmake --build build-sanitize -j "$jobs"
