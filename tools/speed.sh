@@ -1,8 +1,9 @@
 #!/bin/bash
 # Compares the speed of the working tree with an earlier commit: builds both as the README
-# builds the engine, runs the search benchmark (fixed-depth searches, one thread) and the
-# perft benchmark of each several times, the two builds taking turns, and prints the
-# median nodes per second of each with their ratio. Run it on an otherwise idle machine.
+# builds the engine, runs the search benchmark (fixed-depth searches, one thread), the
+# perft benchmark and the engine's own "orvo bench" of each several times, the two builds
+# taking turns, and prints the median nodes per second of each with their ratio. Run it on
+# an otherwise idle machine.
 #
 #   tools/speed.sh <commit> [runs]        (default 5 runs)
 #
@@ -28,11 +29,11 @@ if [ ! -d "$tree" ]; then
 fi
 echo "building the working tree and ${base:0:12}..."
 cmake -S "$root" -B "$dir/current" -G Ninja >/dev/null
-cmake --build "$dir/current" --target orvo_bench >/dev/null
+cmake --build "$dir/current" --target orvo orvo_bench >/dev/null
 # Each earlier commit has a build folder of its own: CMake ties a folder to one source tree.
 base_build="base-${base:0:12}"
 cmake -S "$tree" -B "$dir/$base_build" -G Ninja >/dev/null
-cmake --build "$dir/$base_build" --target orvo_bench >/dev/null
+cmake --build "$dir/$base_build" --target orvo orvo_bench >/dev/null
 
 results="$dir/results.csv"
 : >"$results"
@@ -50,6 +51,10 @@ run() {
             nodes = name[1] == "SearchFixedDepth" && signature != "" ? signature : sprintf("%.0f", $(NF - 1))
             printf "%s,%s,%s,%.0f\n", build, name[1], nodes, $NF }' "$dir/run.csv" >>"$results"
     done
+    # The command-line benchmark ends with "<nodes> nodes <nps> nps".
+    "$dir/$2/orvo" bench >"$dir/run.out" 2>&1
+    awk -v build="$1" '$2 == "nodes" && $4 == "nps" { nodes = $1; nps = $3 }
+        END { printf "%s,OrvoBench,%s,%s\n", build, nodes, nps }' "$dir/run.out" >>"$results"
 }
 for ((i = 1; i <= runs; i++)); do
     # The two builds take turns, and each goes first in every other round.
