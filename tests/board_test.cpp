@@ -10,6 +10,7 @@
 #include "board/zobrist.h"
 #include "board_fixture.h"
 #include "core/flags.h"
+#include "test_positions.h"
 
 namespace {
 
@@ -158,16 +159,16 @@ TEST(Position, SetUpFromBoard) {
 TEST(Position, ValidityChecks) {
     const char* const valid[] = {
         StartFen,
-        "8/8/8/8/8/8/8/K6k w - - 0 1",
+        BareKings,
         "QQQQQQQQ/Q7/8/8/8/8/8/K6k b - - 0 1",  // nine queens, Black not stalemated matters not
-        "r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1",
+        CastlingBothWays,
     };
     for (const char* fen : valid) {
         setUp(fen);
         EXPECT_TRUE(positionValid) << fen;
     }
     const char* const invalid[] = {
-        "8/8/8/8/8/8/8/K7 w - - 0 1",                    // no Black king
+        NoBlackKing,
         "k7/8/8/8/8/8/8/K6K w - - 0 1",                  // two White kings
         "k7/8/8/8/8/8/8/8 w - - 0 1",                    // no White king
         "k7/pppppppp/p7/8/8/8/8/K7 w - - 0 1",           // nine pawns
@@ -243,8 +244,8 @@ TEST(Fen, MalformedTextIsHarmless) {
     const std::string alphabet = "pnbrqkPNBRQK12345678/ -wbKQkqe3609abcdefgh\t";
     const char* const seeds[] = {
         StartFen,
-        "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
-        "rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6 0 3",
+        Kiwipete,
+        EnPassantF6,
     };
     std::mt19937 rng(2024);
     for (int round = 0; round < 3000; ++round) {
@@ -275,7 +276,7 @@ TEST(Fen, MalformedTextIsHarmless) {
 }
 
 TEST(Fen, FieldRules) {
-    Position& pos = setUp("8/8/8/8/8/8/8/K6k w - - 0 1");
+    Position& pos = setUp(BareKings);
     EXPECT_EQ(pos.state->castling, 0);
     EXPECT_EQ(pos.state->epSquare, 0);
     EXPECT_EQ(pos.board[A1], WhiteKing);
@@ -283,7 +284,7 @@ TEST(Fen, FieldRules) {
 
     EXPECT_EQ(setUp("r3k2r/8/8/8/8/8/8/R3K2R w QKkq - 0 1").state->castling, 0);  // letters out of order
     EXPECT_EQ(setUp("r3k2r/8/8/8/8/8/8/R3K2R w Kq - 0 1").state->castling, 9);
-    EXPECT_EQ(setUp("r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1").state->castling, 15);
+    EXPECT_EQ(setUp(CastlingBothWays).state->castling, 15);
 
     // e3 with Black to move counts only with a Black pawn ready to take on d4 or f4.
     EXPECT_EQ(setUp("4k3/8/8/8/4P3/8/8/4K3 b - e3 0 1").state->epSquare, 0);
@@ -398,38 +399,18 @@ TEST(PositionCommand, LongMoveListsStayInsideTheStack) {
         Position& game = secondPosition();
         positionCommand(game, "startpos");
         std::string moves = "startpos moves";
-        int plies = 0;
-        for (; plies < 5000; ++plies) {
-            MoveEntry list[MaxMoves];
-            MoveEntry* end = inCheck(game)
-                                 ? generateEvasionsAny(game, list, ~Bitboard(0))
-                                 : generateQuietsAny(game, generateCapturesAny(game, list, ~Bitboard(0)));
-            Move legal[MaxMoves];
-            int count = 0;
-            for (MoveEntry* e = list; e < end; ++e) {
-                const Side mover = game.sideToMove;
-                makeMoveAny(game, entryMove(*e));
-                computeAttacks(game);
-                if (!attackersOf(game, kingSquare(game, mover), game.sideToMove))
-                    legal[count++] = entryMove(*e);
-                unmakeMoveAny(game, entryMove(*e));
-            }
-            computeAttacks(game);
-            if (count == 0) break;
-            const Move move = legal[rng() % count];
+        const int plies = playRandomMoves(game, 5000, rng, [&](Move move) {
             char word[8];
             moves += ' ';
             moves += moveToText(move, word);
+            game.historyLength = 0;
             if (game.state - game.stateBase >= MoveListStateLimit) {
                 // Keep the generating game inside its own stack the same way.
                 std::memmove(static_cast<void*>(game.stateBase), game.state - (FoldKeep - 1),
                              FoldKeep * sizeof(StateRecord));
                 game.state = game.stateBase + (FoldKeep - 1);
             }
-            makeMoveAny(game, move);
-            game.historyLength = 0;
-            computeAttacks(game);
-        }
+        });
         if (plies < 3000) continue;  // mated or stalemated early: try another game
         const uint64_t key = game.state->key;
         uint8_t board[64];

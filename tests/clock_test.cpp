@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <string>
 #include <thread>
 
 #include "board/position.h"
@@ -16,6 +17,7 @@
 #include "shell/options.h"
 #include "shell/positioncommand.h"
 #include "smp/threads.h"
+#include "test_positions.h"
 
 namespace {
 
@@ -45,7 +47,7 @@ TEST(EngineClock, ElapsedTimeAndTheMovetimeLimitCarryOnAcrossTheWrap) {
     optionThreads = 1;
     startWorkers(0);
     newGame(rootPosition);
-    positionCommand(rootPosition, "fen r1bq1rk1/pp2ppbp/2np1np1/8/3NP3/2N1BP2/PPPQ2PP/R3KB1R w KQ - 0 1");
+    positionCommand(rootPosition, (std::string("fen ") + Middlegame).c_str());
     clockBeforeWrap(50);
     parseGo(rootPosition, "go movetime 150 depth 16");
     const auto start = std::chrono::steady_clock::now();

@@ -63,17 +63,6 @@ Report reportOf(const std::string& output) {
     return r;
 }
 
-std::set<std::string> legalMoveTexts(Position& pos) {
-    Move moves[MaxMoves];
-    const int n = legalMoves(pos, moves);
-    std::set<std::string> texts;
-    for (int i = 0; i < n; ++i) {
-        char text[8];
-        texts.insert(moveToText(moves[i], text));
-    }
-    return texts;
-}
-
 // Threads of this process, as the system lists them.
 int processThreads() {
     int n = 0;
@@ -208,7 +197,8 @@ TEST_F(CommandPath, ThreadsOptionChangesTheRunningSearchThreads) {
         if (threads == 1) continue;
         run({"ucinewgame"});
         const Report r = search(position, "go depth 9");
-        EXPECT_EQ(legalMoveTexts(rootPosition).count(r.best), 1u) << r.best;
+        const std::vector<std::string> legal = legalMoveTexts(rootPosition);
+        EXPECT_EQ(std::count(legal.begin(), legal.end(), r.best), 1) << r.best;
         uint64_t helped = 0;
         for (int t = 1; t < expected; ++t)
             for (Slot& slot : slots[t]) helped += slot.position.nodes;

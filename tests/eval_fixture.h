@@ -1,6 +1,6 @@
 // Shared set-up for the evaluation tests: the evaluation tables on top of the board
-// tables, small hash tables, the FEN of a position or of its colour mirror, and the
-// positions of short walks.
+// tables, small hash tables, the positions of short walks, and the material flags seen
+// from the other colour.
 #pragma once
 
 #include <string>
@@ -33,59 +33,21 @@ inline void buildEvalTables() {
     }
 }
 
-// The FEN of a position, or of its colour mirror: board turned top to bottom, colours of
-// the men, side to move, castling rights and en-passant square exchanged.
-inline std::string fenOf(const Position& pos, bool mirror = false) {
-    std::string fen;
-    for (int rank = 7; rank >= 0; --rank) {
-        int empty = 0;
-        for (int file = 0; file < 8; ++file) {
-            const uint8_t code = pos.board[makeSquare(file, rank) ^ (mirror ? 56 : 0)];
-            if (code && empty) fen += char('0' + empty);
-            empty = code ? 0 : empty + 1;
-            if (code) fen += ".PNKBBRQ.pnkbbrq"[mirror ? code ^ 8 : code];
-        }
-        if (empty) fen += char('0' + empty);
-        if (rank) fen += '/';
-    }
-    fen += (pos.sideToMove == White) != mirror ? " w " : " b ";
-    const uint8_t rights =
-        mirror ? ((pos.state->castling & 3) << 2) | (pos.state->castling >> 2) : pos.state->castling;
-    for (int i = 0; i < 4; ++i)
-        if (rights & (1 << i)) fen += "KQkq"[i];
-    fen += rights ? " " : "- ";
-    const Square ep = pos.state->epSquare ^ (mirror ? 56 : 0);
-    fen += pos.state->epSquare ? std::string{char('a' + fileOf(ep)), char('1' + rankOf(ep))} : "-";
-    return fen + " 0 1";
-}
-
-// The legal moves of the side to move (needs the attack map of the current record).
-inline std::vector<Move> legalMoves(Position& pos) {
-    MoveEntry list[MaxMoves];
-    MoveEntry* end = inCheck(pos) ? generateEvasionsAny(pos, list, ~Bitboard(0))
-                                  : generateQuietsAny(pos, generateCapturesAny(pos, list, ~Bitboard(0)));
-    std::vector<Move> moves;
-    const Side mover = pos.sideToMove;
-    for (MoveEntry* e = list; e < end; ++e) {
-        makeMoveAny(pos, entryMove(*e));
-        computeAttacks(pos);
-        const Bitboard theirAttacks = mover == White ? pos.state->blackAttacks : pos.state->whiteAttacks;
-        if (!(theirAttacks & SquareBB[kingSquare(pos, mover)])) moves.push_back(entryMove(*e));
-        unmakeMoveAny(pos, entryMove(*e));
-    }
-    return moves;
-}
-
 // Appends the FENs of every position within `depth` legal moves of the current one.
 inline void walkPositions(Position& pos, int depth, std::vector<std::string>& out) {
     out.push_back(fenOf(pos));
     if (depth == 0) return;
-    computeAttacks(pos);
     for (const Move move : legalMoves(pos)) {
         makeMoveAny(pos, move);
         walkPositions(pos, depth - 1, out);
         unmakeMoveAny(pos, move);
     }
+}
+
+// Material flags with the colours exchanged: bit 0 and bit 1, bit 5 and bit 6 change places.
+constexpr uint8_t swapFlagColours(uint8_t f) {
+    return uint8_t((f & 0x9C) | ((f & 0x01) << 1) | ((f & 0x02) >> 1) | ((f & 0x20) << 1) |
+                   ((f & 0x40) >> 1));
 }
 
 inline int whiteValue(const Position& pos) {

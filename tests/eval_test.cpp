@@ -11,6 +11,7 @@
 #include "eval_fixture.h"
 #include "movegen/gaintable.h"
 #include "shell/checkcommands.h"
+#include "test_positions.h"
 
 namespace {
 
@@ -36,11 +37,6 @@ protected:
     }
 };
 
-constexpr uint8_t swapFlagColours(uint8_t f) {
-    return uint8_t((f & 0x9C) | ((f & 0x01) << 1) | ((f & 0x02) >> 1) | ((f & 0x20) << 1) |
-                   ((f & 0x40) >> 1));
-}
-
 Bitboard flip(Bitboard b) { return __builtin_bswap64(b); }
 
 TEST_F(EvalTest, StartPositionIsSmallButNotZero) {
@@ -52,7 +48,7 @@ TEST_F(EvalTest, StartPositionIsSmallButNotZero) {
 }
 
 TEST_F(EvalTest, SecondCallIsAHashHit) {
-    Position& pos = setUp("r1bq1rk1/pp2ppbp/2np1np1/8/3NP3/2N1BP2/PPPQ2PP/R3KB1R w KQ - 0 1");
+    Position& pos = setUp(Middlegame);
     evaluate(pos, EvalFullLow, EvalFullHigh, NoMove);
     const int first = pos.state->evalScore, positional = pos.state->positionalScore;
     EXPECT_EQ(pos.state->lazyCount, 0);
@@ -74,7 +70,7 @@ TEST_F(EvalTest, HashHitClasses) {
     // Stored score -> class: 0 (drawn) and beyond 19000 are 3, beyond 13000 is 1.
     const int cases[][2] = {{0, 3}, {13500, 1}, {-13500, 1}, {20000, 3}, {-20000, 3}, {13000, 0}, {19001, 3}};
     for (const auto& [stored, hashClass] : cases) {
-        Position& pos = setUp("2r1b1k1/R4pp1/4pb1p/1pBr4/1Pq2P2/3N4/2PQ2PP/5RK1 b - - 0 1");
+        Position& pos = setUp(BlackMiddlegame);
         storeEvalHash(pos.state->key, stored);
         evaluate(pos, EvalFullLow, EvalFullHigh, NoMove);
         EXPECT_EQ(pos.state->evalHashClass, hashClass) << stored;
@@ -87,9 +83,8 @@ TEST_F(EvalTest, HashHitClasses) {
 // With the full window no estimate is ever taken, however far off the parent's value is.
 TEST_F(EvalTest, FullWindowNeverExitsLazily) {
     int children = 0;
-    for (const char* fen : {StartFen, "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
-                            "8/1p3pkp/p1r3p1/3P3n/3p1P2/3P4/PP3KP1/R3N3 b - - 0 1",
-                            "8/2p5/1pP5/pP1k4/P2p4/3P2PP/5K2/8 w - - 0 1"}) {
+    for (const char* fen :
+         {StartFen, Kiwipete, RookKnightEnding, "8/2p5/1pP5/pP1k4/P2p4/3P2PP/5K2/8 w - - 0 1"}) {
         Position& pos = setUp(fen);
         for (const Move move : legalMoves(pos)) {
             for (const int parentValue : {-30000, 0, 30000}) {
@@ -272,7 +267,7 @@ TEST_F(EvalTest, PawnEndings) {
 }
 
 TEST_F(EvalTest, EvalCommandBypassesTheHash) {
-    Position& pos = setUp("2r1b1k1/R4pp1/4pb1p/1pBr4/1Pq2P2/3N4/2PQ2PP/5RK1 b - - 0 1");
+    Position& pos = setUp(BlackMiddlegame);
     evaluateFresh(pos);
     const int stm = pos.state->evalScore;
     storeEvalHash(pos.state->key, 777);
@@ -293,13 +288,13 @@ TEST_F(EvalTest, EvalCommandBypassesTheHash) {
 TEST_F(EvalTest, ColourSymmetry) {
     const std::pair<const char*, int> starts[] = {
         {StartFen, 2},
-        {"r1bq1rk1/pp2ppbp/2np1np1/8/3NP3/2N1BP2/PPPQ2PP/R3KB1R w KQ - 0 1", 1},
-        {"r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1", 1},
-        {"2r1b1k1/R4pp1/4pb1p/1pBr4/1Pq2P2/3N4/2PQ2PP/5RK1 b - - 0 1", 2},
-        {"8/1p3pkp/p1r3p1/3P3n/3p1P2/3P4/PP3KP1/R3N3 b - - 0 1", 2},
+        {Middlegame, 1},
+        {Kiwipete, 1},
+        {BlackMiddlegame, 2},
+        {RookKnightEnding, 2},
         {"2kr3r/ppp2ppp/2n5/2b1p3/4P1q1/2NP1N2/PPP2PPP/R1BQ1RK1 b - - 0 1", 1},
-        {"rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6 0 3", 1},  // en passant
-        {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", 1},
+        {EnPassantF6, 1},  // en passant
+        {CastlingBothWays, 1},
         {"8/2p5/1pP5/pP1k4/P2p4/3P2PP/5K2/8 w - - 0 1", 3},  // pawn endings
         {"8/8/4k3/3pP3/8/8/8/4K3 w - d6 0 1", 2},
         {"8/8/7p/P7/8/8/8/k5K1 b - - 0 1", 3},

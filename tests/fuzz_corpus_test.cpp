@@ -14,6 +14,7 @@
 #include "board/zobrist.h"
 #include "board_fixture.h"
 #include "fuzz/checks.h"
+#include "test_positions.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ TEST(FuzzCorpus, CommandInputs) { replayCorpus("commands", checkCommandsInput); 
 // The replays pass only as long as the checks see faults: a record that disagrees with its
 // board in a key, a bitboard, the en-passant square or the attack map fails the check.
 TEST(FuzzCorpus, PositionCheckSeesACorruptedRecord) {
-    Position& pos = setUp("rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6 0 3");
+    Position& pos = setUp(EnPassantF6);
     ASSERT_EQ(positionProblem(pos), "");
     StateRecord& st = *pos.state;
     st.key ^= 1;

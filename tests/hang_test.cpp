@@ -64,20 +64,6 @@ struct Watchdog {
     }
 };
 
-// The legal moves of a FEN in coordinate text.
-std::vector<std::string> legalMoveTexts(const char* fen) {
-    Position& pos = setUp(fen);
-    Move moves[MaxMoves];
-    const int n = legalMoves(pos, moves);
-    std::vector<std::string> texts;
-    for (int i = 0; i < n; ++i) {
-        char text[8];
-        moveToText(moves[i], text);
-        texts.emplace_back(text);
-    }
-    return texts;
-}
-
 }  // namespace
 
 TEST(HangProcess, AThousandRandomlyTimedStopsEachGetOneBestmove) {
@@ -155,7 +141,7 @@ TEST(HangProcess, CommandsWhileAFinishedSearchWaitsKeepTheirOrder) {
     best = engine.waitFor("bestmove", 10000 * SlowBuildFactor);
     ASSERT_TRUE(best);
     const std::string move = best->substr(9, 4);
-    const auto start = legalMoveTexts("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
+    const auto start = legalMoveTexts(setUp(StartFen));
     EXPECT_NE(std::find(start.begin(), start.end(), move), start.end()) << *best;
     engine.send("quit");
     EXPECT_EQ(engine.waitExit(5000 * SlowBuildFactor), 0);
@@ -194,7 +180,7 @@ TEST(HangProcess, NewGamePositionAndIsreadyDuringASearch) {
 
 TEST(HangProcess, TwoHundredFixedDepthSearchesOnTwoThreadsPlayLegalMoves) {
     TwoThreadEngine engine;
-    const auto legal = legalMoveTexts(Middlegame);
+    const auto legal = legalMoveTexts(setUp(Middlegame));
     for (int i = 0; i < 200; ++i) {
         if (i % 10 == 0) engine.send("ucinewgame");
         engine.send(std::string("position fen ") + Middlegame);

@@ -6,6 +6,7 @@
 #include "board/makemove.h"
 #include "board/zobrist.h"
 #include "board_fixture.h"
+#include "test_positions.h"
 
 namespace {
 
@@ -61,8 +62,7 @@ void expectConsistentBoard(const Position& pos) {
 // computation from scratch, and every unmake must restore the position bit for bit.
 void checkedWalk(Position& pos, int depth, uint64_t& nodes) {
     MoveEntry list[MaxMoves];
-    MoveEntry* end = inCheck(pos) ? generateEvasionsAny(pos, list, ~Bitboard(0))
-                                  : generateQuietsAny(pos, generateCapturesAny(pos, list, ~Bitboard(0)));
+    MoveEntry* end = generateAll(pos, list);
     for (MoveEntry* e = list; e < end; ++e) {
         const Move move = entryMove(*e);
         const Snapshot before(pos);
@@ -97,12 +97,8 @@ TEST(MakeMove, IncrementalFieldsAndExactUnmake) {
         const char* fen;
         int depth;
     } cases[] = {
-        {"r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1", 3},
-        {"r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq - 0 1", 3},
-        {"rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ - 1 8", 2},
-        {"8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1", 4},
-        {"n1n5/PPPk4/8/8/8/8/4Kppp/5N1N b - - 0 1", 3},  // promotions of every kind, with captures
-        {"r3k2r/8/8/8/3pPp2/8/8/R3K1R1 b Qkq e3 0 1", 3},
+        {Kiwipete, 3},     {Promotions, 3},      {PawnOnD7, 2},
+        {RookAndPawns, 4}, {Underpromotions, 3}, {EnPassantE3, 3},
     };
     for (const auto& c : cases) {
         Position& pos = setUp(c.fen);
@@ -139,7 +135,7 @@ TEST(MakeMove, CastlingRightsAndPawnKey) {
     EXPECT_EQ(castleMask[H8], 11);
     EXPECT_EQ(castleMask[D4], 15);
 
-    Position& pos = setUp("r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1");
+    Position& pos = setUp(CastlingBothWays);
     const uint64_t key = pos.state->key, pawnKey = pos.state->pawnKey;
     makeMove<White>(pos, encodeMove(H1, H8));  // the rook takes the rook: both short rights go
     EXPECT_EQ(pos.state->castling, 2 | 8);

@@ -3,8 +3,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "eval/material.h"
 #include "core/params.h"
+#include "eval/material.h"
+#include "eval_fixture.h"
 
 // Material from two strings of piece letters: Q, R, L (light-squared bishop),
 // D (dark-squared bishop), N and P.
@@ -32,11 +33,6 @@ static MaterialCounts mat(const std::string& white, const std::string& black) {
 // The same material with the colours exchanged (bishops keep their square colour).
 static MaterialCounts swapColours(const MaterialCounts& c) {
     return {c.bQ, c.wQ, c.bR, c.wR, c.bBl, c.bBd, c.wBl, c.wBd, c.bN, c.wN, c.bP, c.wP};
-}
-
-static uint8_t swapFlagColours(uint8_t f) {
-    return uint8_t((f & 0x9C) | ((f & 0x01) << 1) | ((f & 0x02) >> 1) | ((f & 0x20) << 1) |
-                   ((f & 0x40) >> 1));
 }
 
 static MaterialAnchors negated(MaterialAnchors a) {

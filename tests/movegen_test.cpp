@@ -14,6 +14,7 @@
 #include "movegen/perft.h"
 #include "movegen/see.h"
 #include "shell/checkcommands.h"
+#include "test_positions.h"
 
 namespace {
 
@@ -123,7 +124,7 @@ TEST(Generators, Promotions) {
 }
 
 TEST(Generators, Castling) {
-    Position& pos = setUp("r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1");
+    Position& pos = setUp(CastlingBothWays);
     EXPECT_EQ(quiets(pos)[0], "e1g1");
     EXPECT_EQ(quiets(pos)[1], "e1c1");
     MoveEntry list[MaxMoves];
@@ -253,18 +254,13 @@ TEST(Generators, GainMoves) {
 // isPseudoLegal accepts exactly the moves the generators produce (for a side not in check).
 TEST(IsPseudoLegal, AgreesWithGenerators) {
     const char* const fens[] = {
-        StartFen,
-        "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
-        "rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ - 1 8",
-        "rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6 0 3",
-        "n1n5/PPPk4/8/8/8/8/4Kppp/5N1N b - - 0 1",
-        "r3k2r/8/8/8/3pPp2/8/8/R3K1R1 b Qkq e3 0 1",
+        StartFen, Kiwipete, PawnOnD7, EnPassantF6, Underpromotions, EnPassantE3,
     };
     for (const char* fen : fens) {
         Position& pos = setUp(fen);
         ASSERT_FALSE(inCheck(pos));
         MoveEntry list[MaxMoves];
-        MoveEntry* end = generateQuietsAny(pos, generateCapturesAny(pos, list, ~Bitboard(0)));
+        MoveEntry* end = generateAll(pos, list);
         std::vector<bool> generated(1 << 15, false);
         for (MoveEntry* e = list; e < end; ++e) generated[entryMove(*e)] = true;
         for (uint32_t word = 1; word < (1u << 15); ++word)
@@ -348,7 +344,7 @@ TEST(AttackMap, CheckersBlockersAndPinners) {
     setUp("4k3/4r3/8/4P3/8/8/4N3/4K3 w - - 0 1");
     EXPECT_EQ(pos.state->blackXrayBlockers, 0u);
     // Kings next to each other (a broken position) are not checkers; a missing king is no fault.
-    setUp("8/8/8/3k4/3K4/8/8/8 w - - 0 1");
+    setUp(KingsSideBySide);
     EXPECT_EQ(pos.state->whiteCheckers | pos.state->blackCheckers, 0u);
     EXPECT_NE(pos.state->blackAttacks & SquareBB[D4], 0u);
     setUp("8/8/8/3q4/8/8/8/8 w - - 0 1");
@@ -381,7 +377,7 @@ TEST(PerftCommand, PrintsMovesAndTotal) {
     EXPECT_NE(out.find("g1h3: 1\n"), std::string::npos);
     EXPECT_NE(out.find("\n\nNodes searched: 20\n"), std::string::npos);
 
-    setUp("r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1");
+    setUp(Kiwipete);
     testing::internal::CaptureStdout();
     perftCommand(pos, 2);
     out = testing::internal::GetCapturedStdout();
@@ -393,7 +389,7 @@ TEST(PerftCommand, PrintsMovesAndTotal) {
     out = testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("Nodes searched: 48\n"), std::string::npos);
 
-    setUp("8/8/8/8/8/8/8/K7 w - - 0 1");
+    setUp(NoBlackKing);
     testing::internal::CaptureStdout();
     perftCommand(pos, 3);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "\nNodes searched: 0\n");

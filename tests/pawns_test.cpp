@@ -4,6 +4,7 @@
 #include <string>
 
 #include "eval_fixture.h"
+#include "test_positions.h"
 
 namespace {
 
@@ -112,7 +113,7 @@ TEST_F(PawnsTest, KingShelter) {
 }
 
 TEST_F(PawnsTest, PawnHashLock) {
-    Position& pos = setUp("r1bq1rk1/pp2ppbp/2np1np1/8/3NP3/2N1BP2/PPPQ2PP/R3KB1R w KQ - 0 1");
+    Position& pos = setUp(Middlegame);
     const uint64_t key = pos.state->pawnKey;
     PawnHashEntry made;
     evaluatePawns(pos, made);

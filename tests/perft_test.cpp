@@ -2,6 +2,7 @@
 
 #include "board_fixture.h"
 #include "movegen/perft.h"
+#include "test_positions.h"
 
 namespace {
 
@@ -10,12 +11,6 @@ struct PerftCase {
     int depth;
     uint64_t nodes;
 };
-
-const char* const Kiwipete = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1";
-const char* const RookEnding = "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1";
-const char* const Promotions = "r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq - 0 1";
-const char* const Discovered = "rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ - 1 8";
-const char* const Symmetric = "r4rk1/1pp1qppp/p1np1n2/2b1p1B1/2B1P1b1/P1NP1N2/1PP1QPPP/R4RK1 w - - 0 10";
 
 void expectCounts(const PerftCase* cases, size_t count) {
     for (size_t i = 0; i < count; ++i) {
@@ -29,10 +24,10 @@ void expectCounts(const PerftCase* cases, size_t count) {
 // Small depths of the well-known positions: castling, en passant, promotions, pins and checks.
 TEST(Perft, SmallDepths) {
     const PerftCase cases[] = {
-        {StartFen, 1, 20},     {StartFen, 3, 8902},   {Kiwipete, 1, 48},      {Kiwipete, 2, 2039},
-        {Kiwipete, 3, 97862},  {RookEnding, 3, 2812}, {RookEnding, 4, 43238}, {Promotions, 1, 6},
-        {Promotions, 3, 9467}, {Discovered, 1, 44},   {Discovered, 2, 1486},  {Discovered, 3, 62379},
-        {Symmetric, 1, 46},    {Symmetric, 2, 2079},  {Symmetric, 3, 89890},
+        {StartFen, 1, 20},     {StartFen, 3, 8902},     {Kiwipete, 1, 48},        {Kiwipete, 2, 2039},
+        {Kiwipete, 3, 97862},  {RookAndPawns, 3, 2812}, {RookAndPawns, 4, 43238}, {Promotions, 1, 6},
+        {Promotions, 3, 9467}, {PawnOnD7, 1, 44},       {PawnOnD7, 2, 1486},      {PawnOnD7, 3, 62379},
+        {Symmetric, 1, 46},    {Symmetric, 2, 2079},    {Symmetric, 3, 89890},
     };
     expectCounts(cases, std::size(cases));
 }
@@ -59,8 +54,8 @@ TEST(PerftSlow, StartPositionDepth5) {
 
 TEST(PerftSlow, KnownPositionsDeep) {
     const PerftCase cases[] = {
-        {Kiwipete, 4, 4085603},   {RookEnding, 5, 674624}, {Promotions, 4, 422333},
-        {Discovered, 4, 2103487}, {Symmetric, 4, 3894594},
+        {Kiwipete, 4, 4085603}, {RookAndPawns, 5, 674624}, {Promotions, 4, 422333},
+        {PawnOnD7, 4, 2103487}, {Symmetric, 4, 3894594},
     };
     expectCounts(cases, std::size(cases));
 }

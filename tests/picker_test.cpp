@@ -6,6 +6,7 @@
 
 #include "movegen/picker.h"
 #include "search_harness.h"
+#include "test_positions.h"
 
 namespace {
 
@@ -65,9 +66,8 @@ std::multiset<Move> pseudoLegalMoves(Position& pos) {
 // The normal sequence hands out every generated move exactly once, whatever is empty.
 TEST(Picker, NormalSequenceHandsOutEveryMoveOnce) {
     const char* fens[] = {
-        "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",  // no captures at all
-        "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
-        "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R b KQkq - 0 1",
+        StartFen,  // no captures at all
+        Kiwipete, "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R b KQkq - 0 1",
         "N2k4/2p5/1p6/2b5/8/6pp/6PP/7K w - - 0 1",  // no quiet move, two losing captures
     };
     for (const char* fen : fens) {
@@ -93,7 +93,7 @@ TEST(Picker, EmptyQuietStageMovesOnToLosingCaptures) {
 }
 
 TEST(Picker, HashMoveCaptureComesFirstAndOnlyOnce) {
-    Position& pos = setUpFen("r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1");
+    Position& pos = setUpFen(Kiwipete);
     const Move hash = textMove(pos, "e5f7");  // a capture
     const std::vector<Picked> picked = drain(pos, freshPicker(StageHashMove, hash));
     ASSERT_FALSE(picked.empty());
@@ -102,7 +102,7 @@ TEST(Picker, HashMoveCaptureComesFirstAndOnlyOnce) {
 }
 
 TEST(Picker, KillersComeAfterGoodCapturesOnceAndNeverTwice) {
-    Position& pos = setUpFen("r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1");
+    Position& pos = setUpFen(Kiwipete);
     const Move hash = textMove(pos, "a2a3");
     const Move killer = textMove(pos, "e1g1");
     // killer1 equal to the hash move, killer2 a legal quiet move.

@@ -11,27 +11,9 @@
 #include "board_fixture.h"
 #include "eval/evalterms.h"
 #include "eval/pieces.h"
+#include "test_positions.h"
 
 namespace {
-
-// FEN of the board, or of its mirror (top to bottom, colours exchanged); castling and
-// en passant are dropped, the piece terms do not read them.
-std::string fenOf(const Position& pos, bool mirrored = false) {
-    static const char letters[] = " PNKBBRQ pnkbbrq";
-    std::string out;
-    for (int row = 7; row >= 0; --row) {
-        int empty = 0;
-        for (int file = 0; file < 8; ++file) {
-            const uint8_t code = pos.board[makeSquare(file, mirrored ? 7 - row : row)];
-            if (code && empty) out += char('0' + empty);
-            empty = code ? 0 : empty + 1;
-            if (code) out += letters[mirrored ? code ^ 8 : code];
-        }
-        if (empty) out += char('0' + empty);
-        if (row) out += '/';
-    }
-    return out + ((pos.sideToMove == White) != mirrored ? " w - - 0 1" : " b - - 0 1");
-}
 
 // The pawn entry of the mirrored position: the colours change places, and so do the square
 // colours (a1 is dark, its mirror a8 light).
@@ -78,30 +60,11 @@ Score knightOutpost(const std::string& fen, Square s) {
     return knightOutpostScore<White>(pos, w, s, KnightAttacks[s]);
 }
 
-// Legal moves by making each generated move and testing the mover's king.
-std::vector<Move> legalMoves(Position& pos) {
-    computeAttacks(pos);
-    MoveEntry list[MaxMoves];
-    MoveEntry* end = inCheck(pos) ? generateEvasionsAny(pos, list, ~Bitboard(0))
-                                  : generateQuietsAny(pos, generateCapturesAny(pos, list, ~Bitboard(0)));
-    std::vector<Move> legal;
-    const Side mover = pos.sideToMove;
-    for (MoveEntry* e = list; e < end; ++e) {
-        const Move m = entryMove(*e);
-        makeMoveAny(pos, m);
-        computeAttacks(pos);
-        const Bitboard theirs = mover == White ? pos.state->blackAttacks : pos.state->whiteAttacks;
-        if (!(theirs & SquareBB[kingSquare(pos, mover)])) legal.push_back(m);
-        unmakeMoveAny(pos, m);
-    }
-    return legal;
-}
-
 // Positions reached by short random walks of legal moves from a set of varied positions.
 std::vector<std::string> walkPositions() {
     static const char* const starts[] = {
-        "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
-        "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
+        StartFen,
+        Kiwipete,
         "r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP3PPP/R2QKB1R w KQ - 0 8",
         "r2q1rk1/1b1nbppp/p2ppn2/1p6/3NPP2/1BN1B3/PPPQ2PP/2KR3R w - - 0 12",
         "2r2rk1/pp1q1ppp/2n1p3/3pP3/3P1B2/P1R2N2/1P3PPP/3Q1RK1 w - - 0 18",
@@ -117,12 +80,7 @@ std::vector<std::string> walkPositions() {
         for (int walk = 0; walk < 4; ++walk) {
             Position& pos = setUp(start);
             out.push_back(fenOf(pos));
-            for (int ply = 0; ply < 24; ++ply) {
-                const std::vector<Move> moves = legalMoves(pos);
-                if (moves.empty()) break;
-                makeMoveAny(pos, moves[rng() % moves.size()]);
-                out.push_back(fenOf(pos));
-            }
+            playRandomMoves(pos, 24, rng, [&](Move) { out.push_back(fenOf(pos)); });
         }
     }
     return out;
@@ -318,7 +276,7 @@ TEST(PieceTerms, CheckersAndBlockers) {
     EXPECT_EQ(pos.state->whiteXrayBlockers, 0u);
 
     // Kings side by side each count as checkers (the attack-map routine leaves kings out).
-    Position& kings = setUp("8/8/8/3k4/3K4/8/8/8 w - - 0 1");
+    Position& kings = setUp(KingsSideBySide);
     evaluatePieces(kings, PawnHashEntry{});
     EXPECT_EQ(kings.state->whiteCheckers, SquareBB[D4]);
     EXPECT_EQ(kings.state->blackCheckers, SquareBB[D5]);

@@ -60,9 +60,7 @@ std::string played(const std::string& position, const std::vector<std::string>& 
 
 // The key of the position after the moves, played from the "position" arguments.
 uint64_t keyAfter(const std::string& position, const std::vector<std::string>& moves, size_t count) {
-    Position& pos = testPosition();
-    positionCommand(pos, played(position, moves, count).c_str());
-    return pos.state->key;
+    return positionFrom(played(position, moves, count)).state->key;
 }
 
 // The keys of the game's positions: the set-up position and every one after a move of
@@ -146,10 +144,8 @@ TEST(ProtocolProcess, GoMateStopsOnceTheMateIsProven) {
     // is its first.
     const auto pv = wordsAfter(pvs.back(), " pv ");
     ASSERT_EQ(pv.size(), 5u) << pvs.back();
-    Position& pos = testPosition();
-    positionCommand(pos, played(position, pv, 5).c_str());
-    Move moves[MaxMoves];
-    EXPECT_TRUE(inCheck(pos) && legalMoves(pos, moves) == 0) << pvs.back();
+    Position& pos = positionFrom(played(position, pv, 5));
+    EXPECT_TRUE(inCheck(pos) && legalMoves(pos).empty()) << pvs.back();
     EXPECT_EQ(wordsAfter(lines.back(), "bestmove ")[0], pv[0]) << lines.back();
 
     // A mate the position does not have: the search goes on until "stop".

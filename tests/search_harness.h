@@ -58,8 +58,7 @@ inline void clearSearchTables() {
 // window.
 inline Position& setUpSearch(const std::string& command) {
     buildSearchTables();
-    Position& pos = testPosition();
-    positionCommand(pos, command.c_str());
+    Position& pos = positionFrom(command);
     setUpSearchRoot(pos);
     pos.nodes = 0;
     setAbort(pos, false);
@@ -88,43 +87,4 @@ SearchResult searchToDepth(Position& pos, int depth) {
 
 inline SearchResult searchToDepth(Position& pos, int depth) {
     return pos.sideToMove == White ? searchToDepth<White>(pos, depth) : searchToDepth<Black>(pos, depth);
-}
-
-// The legal moves of the position (side-generic), for checking what a search returns.
-inline int legalMoves(Position& pos, Move* out) {
-    MoveEntry list[MaxMoves];
-    computeAttacks(pos);
-    MoveEntry* end;
-    if (inCheck(pos)) {
-        end = generateEvasionsAny(pos, list, ~Bitboard(0));
-    } else {
-        end = generateCapturesAny(pos, list, ~Bitboard(0));
-        end = generateQuietsAny(pos, end);
-    }
-    const Side mover = pos.sideToMove;
-    int n = 0;
-    for (MoveEntry* e = list; e < end; ++e) {
-        const Move m = entryMove(*e);
-        makeMoveAny(pos, m);
-        computeAttacks(pos);
-        const Bitboard theirs = mover == White ? pos.state->blackAttacks : pos.state->whiteAttacks;
-        const bool legal = !(theirs & SquareBB[kingSquare(pos, mover)]);
-        unmakeMoveAny(pos, m);
-        if (legal) out[n++] = m;
-    }
-    computeAttacks(pos);
-    return n;
-}
-
-// Is the move text legal after the arguments of a "position" command?
-inline bool isLegalAfter(const std::string& position, const std::string& move) {
-    Position& pos = testPosition();
-    positionCommand(pos, position.c_str());
-    Move moves[MaxMoves];
-    const int n = legalMoves(pos, moves);
-    for (int i = 0; i < n; ++i) {
-        char text[8];
-        if (move == moveToText(moves[i], text)) return true;
-    }
-    return false;
 }

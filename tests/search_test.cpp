@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "board/makemove.h"
 #include "search/heuristics.h"
 #include "search/limits.h"
 #include "search_harness.h"
+#include "test_positions.h"
 
 namespace {
 
@@ -229,18 +231,16 @@ TEST(Mates, FixedDepthSearchFindsExactMateScore) {
         Position& pos = setUpFen(c.fen);
         const SearchResult r = searchToDepth(pos, c.depth);
         EXPECT_EQ(r.score, mateIn(c.plies)) << c.fen;
-        Move legal[256];
-        const int n = legalMoves(pos, legal);
-        EXPECT_NE(std::find(legal, legal + n, r.move), legal + n) << c.fen;
+        const std::vector<Move> legal = legalMoves(pos);
+        EXPECT_NE(std::find(legal.begin(), legal.end(), r.move), legal.end()) << c.fen;
     }
 }
 
 TEST(Search, SameSearchTwiceGivesSameNodesAndScore) {
-    const char* fen = "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4";
     clearSearchTables();
-    const SearchResult first = searchToDepth(setUpFen(fen), 10);
+    const SearchResult first = searchToDepth(setUpFen(TwoKnights), 10);
     clearSearchTables();
-    const SearchResult second = searchToDepth(setUpFen(fen), 10);
+    const SearchResult second = searchToDepth(setUpFen(TwoKnights), 10);
     EXPECT_EQ(first.nodes, second.nodes);
     EXPECT_EQ(first.score, second.score);
     EXPECT_EQ(first.move, second.move);
@@ -249,7 +249,7 @@ TEST(Search, SameSearchTwiceGivesSameNodesAndScore) {
 // However deep a line would go, no node runs past the ply limit.
 TEST(Search, PlyLimitStopsEveryNodeKind) {
     clearSearchTables();
-    Position& pos = setUpFen("r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4");
+    Position& pos = setUpFen(TwoKnights);
     const int eval = pos.state->evalScore;
     pos.ply = MaxPly;
     EXPECT_EQ(PVsearch<White>(pos, -MateValue, MateValue, 20, false), eval);
@@ -262,7 +262,7 @@ TEST(Search, PlyLimitStopsEveryNodeKind) {
     // Close to the limit the search completes with a sensible score and a legal move.
     for (int start : {MaxPly - 9, MaxPly - 4, MaxPly - 1}) {
         clearSearchTables();
-        Position& p = setUpFen("r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4");
+        Position& p = setUpFen(TwoKnights);
         p.ply = uint8_t(start);
         const SearchResult r = searchToDepth<White>(p, 10);
         EXPECT_GT(r.score, -1000);
@@ -285,20 +285,19 @@ TEST(Search, LongCheckingLinesEnd) {
 
 TEST(Search, MiddlegameSmoke) {
     const char* fens[] = {
-        "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4",
-        "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
+        TwoKnights,
+        Kiwipete,
         "r2q1rk1/pp2ppbp/2np1np1/8/3NP3/2N1BP2/PPPQ2PP/R3KB1R b KQ - 3 9",
         "2rq1rk1/pb1nbppp/1p2pn2/2pp4/2PP4/1PN1PN2/PB2BPPP/2RQ1RK1 w - - 2 11",
-        "r4rk1/1pp1qppp/p1np1n2/2b1p1B1/2B1P1b1/P1NP1N2/1PP1QPPP/R4RK1 w - - 0 10",
+        Symmetric,
     };
     for (const char* fen : fens) {
         clearSearchTables();
         Position& pos = setUpFen(fen);
         const SearchResult r = searchToDepth(pos, 8);
-        Move legal[256];
-        const int n = legalMoves(pos, legal);
+        const std::vector<Move> legal = legalMoves(pos);
         EXPECT_NE(r.move, NoMove) << fen;
-        EXPECT_NE(std::find(legal, legal + n, r.move), legal + n) << fen;
+        EXPECT_NE(std::find(legal.begin(), legal.end(), r.move), legal.end()) << fen;
         EXPECT_GT(r.score, -2000) << fen;
         EXPECT_LT(r.score, 2000) << fen;
         EXPECT_EQ(pos.ply, 0);

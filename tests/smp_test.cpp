@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "engine_process.h"
 #include "movegen/picker.h"
@@ -20,12 +21,9 @@
 #include "shell/engine.h"
 #include "shell/options.h"
 #include "smp/threads.h"
+#include "test_positions.h"
 
 namespace {
-
-const char* const Middlegame = "r1bq1rk1/pp2ppbp/2np1np1/8/3NP3/2N1BP2/PPPQ2PP/R3KB1R w KQ - 0 1";
-// White wins the queen with Rxd5.
-const char* const QueenHangs = "4k3/8/8/3q4/8/8/3R4/4K3 w - - 0 1";
 
 // The thread records without running threads: every slot free and not aborted, thread 0
 // searching its first slot, no split point in use.
@@ -166,10 +164,8 @@ Outcome searchFen(const char* fen, int depth) {
 }
 
 bool isLegal(const char* fen, Move move) {
-    Position& pos = setUpFen(fen);
-    Move moves[MaxMoves];
-    const int n = legalMoves(pos, moves);
-    return std::find(moves, moves + n, move) != moves + n;
+    const std::vector<Move> moves = legalMoves(setUp(fen));
+    return std::find(moves.begin(), moves.end(), move) != moves.end();
 }
 
 }  // namespace
@@ -230,7 +226,7 @@ TEST(SplitPoints, CutNodeSplitFailsHighWithTheRefutation) {
 }
 
 TEST(SplitPoints, AllNodeSplitFailsLowAndTheLastParticipantStores) {
-    Slot& owner = ownerAt("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
+    Slot& owner = ownerAt(StartFen);
     MovePicker picker = pickerFor(owner.position);
     const uint64_t key = owner.position.state->key;
     int result = 0;
@@ -249,7 +245,7 @@ TEST(SplitPoints, AllNodeSplitFailsLowAndTheLastParticipantStores) {
 // A shallow node splits with its fail-soft best so far: the participants raise it with the
 // values of their moves, or fail high at beta without the cut-node mark.
 TEST(SplitPoints, ShallowSplitKeepsItsBestScoreOrFailsHigh) {
-    Slot& owner = ownerAt("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
+    Slot& owner = ownerAt(StartFen);
     MovePicker picker = pickerFor(owner.position);
     uint64_t key = owner.position.state->key;
     int result = 0;
@@ -454,12 +450,8 @@ TEST(ParallelSearch, SeveralThreadsShareTheWorkAtSplitPoints) {
 
 TEST(ParallelSearch, ManySearchesInARowOnFourThreads) {
     const char* const positions[] = {
-        Middlegame,
-        "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4",
-        "2r1b1k1/R4pp1/4pb1p/1pBr4/1Pq2P2/3N4/2PQ2PP/5RK1 b - - 0 1",
-        "8/1p3pkp/p1r3p1/3P3n/3p1P2/3P4/PP3KP1/R3N3 b - - 0 1",
-        "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
-        "6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1",
+        Middlegame,       TwoKnights, BlackMiddlegame,
+        RookKnightEnding, Kiwipete,   "6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1",
     };
     startThreads(4);
     const uint64_t before = splitsDone;

@@ -227,10 +227,7 @@ TEST(TimingProcess, PositionSetUpWhileTheDriverWaitsSurvivesTheBestmove) {
     ASSERT_TRUE(best);
     EXPECT_EQ(moveOf(*best), "f7f8q");
 
-    Position& pos = testPosition();
-    positionCommand(pos, Middlegame);
-    Move moves[MaxMoves];
-    const int legal = legalMoves(pos, moves);
+    const size_t legal = legalMoves(positionFrom(Middlegame)).size();
     engine.send("perft 1");
     EXPECT_EQ(engine.waitFor("Nodes searched", 3000 * SlowBuildFactor),
               "Nodes searched: " + std::to_string(legal));
