@@ -586,13 +586,13 @@ std::vector<std::string> commandLines(const uint8_t* data, size_t size) {
     return lines;
 }
 
-bool startsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+bool hasPrefix(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
 // Whether a "setoption" line sets "Hash", found the way setOption finds the option: the
 // option whose name begins with the characters before " value" (or before the last
 // character when there is no "value").
 bool setsHash(const std::string& line) {
-    if (!startsWith(line, "setoption name")) return false;
+    if (!hasPrefix(line, "setoption name")) return false;
     std::string text = line.size() >= 15 ? line.substr(15) : "";
     text.erase(0, text.find_first_not_of(" \t"));
     text.erase(text.find_last_not_of(" \t") + 1);
@@ -614,7 +614,7 @@ bool boundLine(std::string& line, int& searches) {
     const std::vector<std::string> words = wordsOf(line, " \t");
     if (!words.empty() && (words[0] == "quit" || words[0] == "bench")) return false;
     if (setsHash(line)) return false;
-    if (startsWith(line, "go")) {
+    if (hasPrefix(line, "go")) {
         if (++searches > MaxSearchesPerInput) return false;
         // An infinite or ponder search waits for a "stop" that this input cannot send.
         std::string bounded;
@@ -623,7 +623,7 @@ bool boundLine(std::string& line, int& searches) {
         line = bounded.substr(0, InputLineSize - 64) + SearchLimits;
         return true;
     }
-    if (startsWith(line, "perft")) {
+    if (hasPrefix(line, "perft")) {
         // Two plies at most: every number on the line above 2 becomes 2.
         std::string bounded;
         for (size_t i = 0; i < line.size();) {
@@ -669,7 +669,7 @@ std::string bestMoveProblem(Position& root, const std::string& line, const std::
             return "the search was restricted to " + moveName(m) + ", which is no legal move";
     std::vector<std::string> best;
     for (const std::string& output : lines)
-        if (startsWith(output, "bestmove")) best.push_back(output);
+        if (hasPrefix(output, "bestmove")) best.push_back(output);
     if (best.size() != 1) return formatted("%zu \"bestmove\" lines", best.size());
     const std::vector<std::string> words = wordsOf(best[0], " ");
     if (words[0] != "bestmove" || (words.size() != 2 && !(words.size() == 4 && words[2] == "ponder")))
@@ -745,7 +745,7 @@ std::string checkCommandsInput(const uint8_t* data, size_t size) {
     int searches = 0;
     for (std::string line : commandLines(data, size)) {
         if (!boundLine(line, searches)) continue;
-        const bool search = startsWith(line, "go");
+        const bool search = hasPrefix(line, "go");
         const std::vector<Move> legal =
             search && positionValid ? generatedLegalMoves(rootPosition) : std::vector<Move>();
         executeCommand(rootPosition, line.c_str());
@@ -754,7 +754,7 @@ std::string checkCommandsInput(const uint8_t* data, size_t size) {
         if (search) {
             problem = bestMoveProblem(rootPosition, line, lines, legal);
         } else if (std::any_of(lines.begin(), lines.end(),
-                               [](const std::string& l) { return startsWith(l, "bestmove"); })) {
+                               [](const std::string& l) { return hasPrefix(l, "bestmove"); })) {
             problem = "\"bestmove\" without a search";
         }
         if (problem.empty() && positionValid) {
