@@ -15,32 +15,21 @@
 #include "board/position.h"
 #include "core/flags.h"
 #include "core/params.h"
+#include "engine_process.h"
 #include "search/driver.h"
 #include "search_harness.h"
 #include "shell/command.h"
 #include "shell/engine.h"
-#include "shell/movetext.h"
 #include "smp/threads.h"
+#include "test_positions.h"
 
 namespace {
-
-const char* const Middlegame = "r1bq1rk1/pp2ppbp/2np1np1/8/3NP3/2N1BP2/PPPQ2PP/R3KB1R w KQ - 0 1";
 
 std::vector<std::string> linesOf(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
-}
-
-bool startsWith(const std::string& line, const std::string& prefix) { return line.rfind(prefix, 0) == 0; }
-
-// The word after " key " in an output line ("" when absent).
-std::string wordAfter(const std::string& line, const std::string& key) {
-    const size_t at = line.find(" " + key + " ");
-    if (at == std::string::npos) return "";
-    const size_t begin = at + key.size() + 2;
-    return line.substr(begin, line.find(' ', begin) - begin);
 }
 
 // What one search printed: its "bestmove" and the last principal variation before it.
@@ -51,14 +40,14 @@ struct Report {
         const std::string kind = info.find(" score mate ") != std::string::npos ? "mate" : "cp";
         return kind + " " + wordAfter(info, kind);
     }
-    int cp() const { return std::atoi(wordAfter(info, "cp").c_str()); }
+    long long cp() const { return numberAfter(info, "cp"); }
 };
 
 Report reportOf(const std::string& output) {
     Report r;
     for (const std::string& line : linesOf(output)) {
         if (startsWith(line, "info multipv 1 ")) r.info = line;
-        if (startsWith(line, "bestmove ")) r.best = line.substr(9, line.find(' ', 9) - 9);
+        if (startsWith(line, "bestmove ")) r.best = moveOf(line);
     }
     return r;
 }
@@ -175,9 +164,9 @@ TEST_F(CommandPath, DrawsByTheGameHistory) {
 // as many nodes as on the fresh tables. Without it, the repeated search is cheaper.
 TEST_F(CommandPath, HashOptionClearsWhatTheLastSearchLeft) {
     const std::string position = std::string("fen ") + Middlegame;
-    auto nodes = [&] { return std::stoull(wordAfter(search(position, "go depth 7").info, "nodes")); };
+    auto nodes = [&] { return numberAfter(search(position, "go depth 7").info, "nodes"); };
     run({"setoption name Hash value 32"});
-    const uint64_t fresh = nodes();
+    const long long fresh = nodes();
     EXPECT_LT(nodes(), fresh);
     run({"setoption name Hash value 8", "setoption name Hash value 32"});
     EXPECT_EQ(nodes(), fresh);
@@ -224,17 +213,16 @@ TEST_F(CommandPath, MultiPVBeyondTheLegalMovesReportsEveryMoveOnce) {
     ASSERT_GE(lines.size(), 4u);
     ASSERT_TRUE(startsWith(lines.back(), "bestmove "));
     for (const std::string& line : lines)
-        EXPECT_TRUE(startsWith(line, "bestmove ") || std::atoi(wordAfter(line, "multipv").c_str()) <= 3)
-            << line;
+        EXPECT_TRUE(startsWith(line, "bestmove ") || numberAfter(line, "multipv") <= 3) << line;
     moves.clear();
-    int previousScore = 100000;
+    long long previousScore = 100000;
     for (int i = 1; i <= 3; ++i) {
         const std::string& line = lines[lines.size() - 5 + i];
         EXPECT_TRUE(startsWith(line, "info multipv " + std::to_string(i) + " ")) << line;
         EXPECT_EQ(wordAfter(line, "depth"), "5") << line;
         moves.insert(wordAfter(line, "pv"));
-        EXPECT_LE(std::atoi(wordAfter(line, "cp").c_str()), previousScore) << line;
-        previousScore = std::atoi(wordAfter(line, "cp").c_str());
+        EXPECT_LE(numberAfter(line, "cp"), previousScore) << line;
+        previousScore = numberAfter(line, "cp");
     }
     EXPECT_EQ(moves, (std::set<std::string>{"h1g1", "g2h3", "h2g3"}));
 }
@@ -280,10 +268,10 @@ TEST_F(CommandPath, MoveWordsOfThePositionCommand) {
 // Promotions as the engine writes them in "bestmove" and "pv": a knight promotion that mates
 // (for either side) and a queen promotion that mates.
 TEST_F(CommandPath, PromotionsInBestmoveAndPv) {
-    const std::pair<const char*, const char*> mates[] = {
+    const std::pair<std::string, const char*> mates[] = {
         {"fen 6nb/5Ppk/6pp/8/8/8/8/K7 w - - 0 1", "f7f8n"},
         {"fen k7/8/8/8/8/6PP/5pPK/6NB b - - 0 1", "f2f1n"},
-        {"fen 8/4KPkp/6p1/8/8/8/8/8 w - - 0 1", "f7f8q"},
+        {std::string("fen ") + MateInOne, "f7f8q"},
     };
     for (const auto& [position, move] : mates) {
         const Report r = search(position, "go depth 3");
@@ -308,7 +296,7 @@ TEST_F(CommandPath, PerftAndEvalSeeTheMovesOfThePositionCommand) {
     // After 1.Nf3 Black is to move; the colour mirror, 1...Nf6 with White to move, has the
     // opposite value for White and the same value for the side to move.
     const std::string out = run({"position startpos moves g1f3", "eval"});
-    const int white = std::atoi(wordAfter(out, "white").c_str());
+    const long long white = numberAfter(out, "white");
     ASSERT_NE(white, 0) << out;
     EXPECT_EQ(out,
               "info string eval white " + std::to_string(white) + " stm " + std::to_string(-white) + "\n");

@@ -48,6 +48,13 @@ struct EngineProcess {
                                        std::vector<std::string>* seen = nullptr);
     // Reads everything that arrives within the time.
     std::vector<std::string> drain(int timeoutMs);
+    // The lines up to and including the first that starts with the prefix; without one the
+    // test fails. The timeout is a plain build's: it is multiplied by SlowBuildFactor.
+    std::vector<std::string> linesUntil(const std::string& prefix, int timeoutMs = 10000);
+    // Sends "position" with the arguments (none when empty) and the go line; returns the
+    // lines up to and including "bestmove", as linesUntil does.
+    std::vector<std::string> search(const std::string& position, const std::string& go,
+                                    int timeoutMs = 60000);
     // Skips the banner and the empty line printed at start-up.
     void skipBanner();
 
@@ -61,11 +68,28 @@ struct StartedEngine : EngineProcess {
     explicit StartedEngine(bool ponder = false, int threads = 0);
 };
 
-// The engine searching on two threads.
+// The engine searching on one thread, and on two.
+struct OneThreadEngine : StartedEngine {
+    OneThreadEngine() : StartedEngine(false, 1) {}
+};
 struct TwoThreadEngine : StartedEngine {
     TwoThreadEngine() : StartedEngine(false, 2) {}
 };
 
+// What the engine prints, read line by line.
 bool startsWith(const std::string& line, const std::string& prefix);
+int countPrefix(const std::vector<std::string>& lines, const std::string& prefix);
 int countBestmoves(const std::vector<std::string>& lines);
+// The word that follows the word `key` in the line, "" when there is none:
+// wordAfter(info, "nodes"), wordAfter(best, "ponder").
+std::string wordAfter(const std::string& line, const std::string& key);
+// Every word after the word `key`: wordsAfter(info, "pv") is the principal variation.
+std::vector<std::string> wordsAfter(const std::string& line, const std::string& key);
+// The number after the word `key`, 0 when there is none: numberAfter(info, "depth").
+long long numberAfter(const std::string& line, const std::string& key);
+// The move of a "bestmove" line ("" when it has none).
+std::string moveOf(const std::string& bestmoveLine);
+// The principal-variation reports ("info multipv ...") among the lines.
+std::vector<std::string> pvLines(const std::vector<std::string>& lines);
+
 long long msSince(std::chrono::steady_clock::time_point start);

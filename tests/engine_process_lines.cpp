@@ -1,6 +1,10 @@
 // The parts of the engine process driver that only deal in lines, the same on every
 // system.
+#include <gtest/gtest.h>
+
 #include <chrono>
+#include <cstdlib>
+#include <sstream>
 
 #include "engine_process.h"
 
@@ -38,6 +42,22 @@ std::vector<std::string> EngineProcess::drain(int timeoutMs) {
     return lines;
 }
 
+std::vector<std::string> EngineProcess::linesUntil(const std::string& prefix, int timeoutMs) {
+    std::vector<std::string> lines;
+    EXPECT_TRUE(waitFor(prefix, timeoutMs * SlowBuildFactor, &lines)) << "no line \"" << prefix << "\"";
+    return lines;
+}
+
+std::vector<std::string> EngineProcess::search(const std::string& position, const std::string& go,
+                                               int timeoutMs) {
+    if (!position.empty()) send("position " + position);
+    send(go);
+    std::vector<std::string> lines;
+    EXPECT_TRUE(waitFor("bestmove", timeoutMs * SlowBuildFactor, &lines))
+        << "no bestmove: " << position << ", " << go;
+    return lines;
+}
+
 void EngineProcess::skipBanner() {
     readLine(10000);
     readLine(10000);
@@ -54,10 +74,41 @@ StartedEngine::StartedEngine(bool ponder, int threads) {
 
 bool startsWith(const std::string& line, const std::string& prefix) { return line.rfind(prefix, 0) == 0; }
 
-int countBestmoves(const std::vector<std::string>& lines) {
+int countPrefix(const std::vector<std::string>& lines, const std::string& prefix) {
     int n = 0;
-    for (const auto& l : lines) n += startsWith(l, "bestmove");
+    for (const auto& l : lines) n += startsWith(l, prefix);
     return n;
+}
+
+int countBestmoves(const std::vector<std::string>& lines) { return countPrefix(lines, "bestmove"); }
+
+std::vector<std::string> wordsAfter(const std::string& line, const std::string& key) {
+    std::istringstream in(line);
+    std::vector<std::string> words;
+    bool found = false;
+    for (std::string word; in >> word;) {
+        if (found) words.push_back(word);
+        found = found || word == key;
+    }
+    return words;
+}
+
+std::string wordAfter(const std::string& line, const std::string& key) {
+    const std::vector<std::string> words = wordsAfter(line, key);
+    return words.empty() ? "" : words[0];
+}
+
+long long numberAfter(const std::string& line, const std::string& key) {
+    return std::atoll(wordAfter(line, key).c_str());
+}
+
+std::string moveOf(const std::string& bestmoveLine) { return wordAfter(bestmoveLine, "bestmove"); }
+
+std::vector<std::string> pvLines(const std::vector<std::string>& lines) {
+    std::vector<std::string> pvs;
+    for (const auto& l : lines)
+        if (startsWith(l, "info multipv ")) pvs.push_back(l);
+    return pvs;
 }
 
 long long msSince(std::chrono::steady_clock::time_point start) {

@@ -7,18 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "board/fen.h"
 #include "engine_process.h"
+#include "test_positions.h"
 
 namespace {
 
 const char* const Fens[] = {
-    "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
-    "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
-    "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
-    "rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3",
-    "7k/5Q2/6K1/8/8/8/8/8 b - - 0 1",
-    "8/8/8/8/8/8/8/K6k w - - 0 1",
-    "8/P7/8/8/8/8/8/K6k w - - 0 1",
+    StartFen, Kiwipete, RookAndPawns, FoolsMate, Stalemate, BareKings, "8/P7/8/8/8/8/8/K6k w - - 0 1",
 };
 
 const char* const Words[] = {"go",       "depth",       "movetime",  "wtime", "btime",     "winc",  "binc",
@@ -74,14 +70,11 @@ TEST(FuzzProcess, RandomCommandStreamsNeverBreakTheEngine) {
     engine.send("setoption name Hash value 4");
     std::mt19937 rng(getenv("ORVO_FUZZ_SEED") ? unsigned(atoi(getenv("ORVO_FUZZ_SEED"))) : 20261207u);
     int goes = 0, bestmoves = 0;
-    auto count = [&](const std::vector<std::string>& lines) {
-        for (const auto& l : lines) bestmoves += l.rfind("bestmove", 0) == 0;
-    };
     for (int round = 0; round < 100; ++round) {
         for (int i = 0; i < 8; ++i) {
             const std::string command = randomCommand(rng);
             engine.send(command);
-            if (command.rfind("go", 0) == 0) {  // any line that starts with "go" is one
+            if (startsWith(command, "go")) {  // any line that starts with "go" is one
                 ++goes;
                 engine.send("stop");  // the random words may have made it infinite
             }
@@ -89,11 +82,11 @@ TEST(FuzzProcess, RandomCommandStreamsNeverBreakTheEngine) {
         engine.send("isready");
         std::vector<std::string> lines;
         ASSERT_TRUE(engine.waitFor("readyok", 20000, &lines)) << "round " << round;
-        count(lines);
+        bestmoves += countBestmoves(lines);
     }
     // The last searches may still be finding a move to ponder on (a short search of its own
     // when Ponder is on), several times slower in a sanitizer build.
-    count(engine.drain(1000 * SlowBuildFactor));
+    bestmoves += countBestmoves(engine.drain(1000 * SlowBuildFactor));
     EXPECT_EQ(bestmoves, goes);  // every "go" was answered, once
     engine.send("quit");
     EXPECT_EQ(engine.waitExit(5000 * SlowBuildFactor), 0);

@@ -24,20 +24,14 @@
 #include "shell/command.h"
 #include "shell/engine.h"
 #include "shell/go.h"
-#include "shell/movetext.h"
 #include "shell/options.h"
 #include "smp/threads.h"
+#include "test_positions.h"
 
 namespace {
 
-const char* const Middlegame = "r1bq1rk1/pp2ppbp/2np1np1/8/3NP3/2N1BP2/PPPQ2PP/R3KB1R w KQ - 0 1";
 // Checkmated: an infinite search ends at once and then waits for "stop".
-const char* const Mated = "rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3";
-
-int countPrefix(const std::vector<std::string>& lines, const std::string& prefix) {
-    return int(std::count_if(lines.begin(), lines.end(),
-                             [&](const std::string& l) { return startsWith(l, prefix); }));
-}
+const char* const Mated = FoolsMate;
 
 // Ends the test process when a test runs past its time: a hang then fails that test.
 struct Watchdog {
@@ -140,7 +134,7 @@ TEST(HangProcess, CommandsWhileAFinishedSearchWaitsKeepTheirOrder) {
     EXPECT_EQ(*best, "bestmove 0000");
     best = engine.waitFor("bestmove", 10000 * SlowBuildFactor);
     ASSERT_TRUE(best);
-    const std::string move = best->substr(9, 4);
+    const std::string move = moveOf(*best);
     const auto start = legalMoveTexts(setUp(StartFen));
     EXPECT_NE(std::find(start.begin(), start.end(), move), start.end()) << *best;
     engine.send("quit");
@@ -187,7 +181,7 @@ TEST(HangProcess, TwoHundredFixedDepthSearchesOnTwoThreadsPlayLegalMoves) {
         engine.send("go depth 8");
         auto best = engine.waitFor("bestmove", 30000 * SlowBuildFactor);
         ASSERT_TRUE(best) << "search " << i;
-        const std::string move = best->substr(9, best->find(' ', 9) - 9);
+        const std::string move = moveOf(*best);
         ASSERT_NE(std::find(legal.begin(), legal.end(), move), legal.end()) << *best;
     }
 }

@@ -14,31 +14,9 @@
 
 namespace {
 
-int countPrefix(const std::vector<std::string>& lines, const std::string& prefix) {
-    int n = 0;
-    for (const auto& l : lines) n += startsWith(l, prefix);
-    return n;
-}
-
-// The lines up to and including the first with the prefix; a missing one fails the test.
-std::vector<std::string> linesUntil(EngineProcess& engine, const std::string& prefix, int timeoutMs = 10000) {
-    std::vector<std::string> lines;
-    EXPECT_TRUE(engine.waitFor(prefix, timeoutMs * SlowBuildFactor, &lines))
-        << "no line \"" << prefix << "\"";
-    return lines;
-}
-
-// The move of a "bestmove" line.
-std::string moveOf(const std::string& line) {
-    const size_t end = line.find(' ', 9);
-    return line.size() > 9 ? line.substr(9, end == std::string::npos ? std::string::npos : end - 9) : "";
-}
-
 // After whatever came before, the engine still searches: a legal move from the start.
 void expectAStartPositionMove(EngineProcess& engine) {
-    engine.send("position startpos");
-    engine.send("go depth 1");
-    const auto lines = linesUntil(engine, "bestmove");
+    const auto lines = engine.search("startpos", "go depth 1");
     ASSERT_FALSE(lines.empty());
     EXPECT_TRUE(isLegalAfter("startpos", moveOf(lines.back()))) << lines.back();
 }
@@ -59,7 +37,7 @@ TEST(HostileInput, PerftDepthsBeyondFifteenOrNoNumberAreRefused) {
                                    "perft 0",  "perft x",           "perft 2x"};
     for (const char* line : refused) engine.send(line);
     engine.send("perft 1");
-    const auto lines = linesUntil(engine, "Nodes searched");
+    const auto lines = engine.linesUntil("Nodes searched");
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(countPrefix(lines, PerftRefusal), int(std::size(refused)));
     EXPECT_EQ(countPrefix(lines, "Nodes searched"), 1);  // nothing was counted for them
@@ -74,20 +52,20 @@ TEST(HostileInput, StopEndsADeepPerftAndTheLinesSentMeanwhileFollow) {
     StartedEngine engine;
     engine.send("perft 15");
     engine.send("isready");
-    const auto ready = linesUntil(engine, "readyok", 3000);
+    const auto ready = engine.linesUntil("readyok", 3000);
     EXPECT_EQ(countPrefix(ready, "Nodes searched"), 0);
     engine.send("position startpos moves e2e4");
     engine.send("perft 2");
     const auto start = std::chrono::steady_clock::now();
     engine.send("stop");
-    const auto stopped = linesUntil(engine, "Nodes searched", 3000);
+    const auto stopped = engine.linesUntil("Nodes searched", 3000);
     EXPECT_LT(msSince(start), 2000 * SlowBuildFactor);
     ASSERT_GE(stopped.size(), 3u);
     EXPECT_TRUE(startsWith(stopped[stopped.size() - 3], "info string perft stopped, incomplete: "))
         << stopped[stopped.size() - 3];
     EXPECT_EQ(stopped[stopped.size() - 2], "");
     // The queued "position" and "perft 2": Black's twenty moves after 1.e4.
-    const auto queued = linesUntil(engine, "Nodes searched");
+    const auto queued = engine.linesUntil("Nodes searched");
     ASSERT_FALSE(queued.empty());
     EXPECT_EQ(queued.back(), "Nodes searched: 600");
     EXPECT_EQ(countPrefix(queued, "info string"), 0);
@@ -125,7 +103,7 @@ TEST(HostileInput, OneMegabyteLineIsRefusedAndTheNextCommandWorks) {
     while (line.size() < (1 << 20)) line += " g1f3 g8f6 f3g1 f6g8";
     engine.send(line);
     engine.send("go depth 1");
-    const auto lines = linesUntil(engine, "bestmove", 30000);
+    const auto lines = engine.linesUntil("bestmove", 30000);
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[lines.size() - 3], "info string position line longer than 65534 characters ignored");
     EXPECT_EQ(lines[lines.size() - 2], "info string invalid position");
@@ -145,7 +123,7 @@ TEST(HostileInput, TenThousandMoveGameEndsInTheRightPosition) {
         EXPECT_EQ(engine.waitFor("Nodes searched", 10000 * SlowBuildFactor),
                   oneMore ? "Nodes searched: 13160" : "Nodes searched: 8902");
         engine.send("go depth 6");
-        const auto lines = linesUntil(engine, "bestmove", 30000);
+        const auto lines = engine.linesUntil("bestmove", 30000);
         ASSERT_FALSE(lines.empty());
         EXPECT_TRUE(isLegalAfter(oneMore ? "startpos moves e2e4" : "startpos", moveOf(lines.back())))
             << lines.back();
@@ -188,9 +166,7 @@ TEST(HostileInput, FensTheEngineAcceptsOrRefuses) {
     StartedEngine engine;
     for (const Case& c : cases) {
         const std::string position = std::string("fen ") + c.fen;
-        engine.send("position " + position);
-        engine.send("go depth 1");
-        const auto lines = linesUntil(engine, "bestmove");
+        const auto lines = engine.search(position, "go depth 1");
         ASSERT_FALSE(lines.empty()) << c.fen;
         EXPECT_EQ(countPrefix(lines, "bestmove"), 1) << c.fen;
         if (c.accepted) {
@@ -209,7 +185,7 @@ TEST(HostileInput, FensTheEngineAcceptsOrRefuses) {
     engine.send("position startpos moves e2e4");
     engine.send("position fen rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR");
     engine.send("perft 1");
-    const auto white = linesUntil(engine, "Nodes searched");
+    const auto white = engine.linesUntil("Nodes searched");
     EXPECT_EQ(countPrefix(white, "a2a3: 1"), 1);
     EXPECT_EQ(white.back(), "Nodes searched: 20");
     // An en-passant square with no pawn that could have just passed it counts for nothing:
@@ -225,10 +201,8 @@ TEST(HostileInput, FensTheEngineAcceptsOrRefuses) {
 TEST(HostileInput, NineQueensASideAreSearchedWithinTheirTime) {
     StartedEngine engine;
     const std::string position = "fen qqqqqqqk/q5q1/8/8/8/8/Q5Q1/QQQQQQQK w - - 0 1";
-    engine.send("position " + position);
     auto start = std::chrono::steady_clock::now();
-    engine.send("go movetime 300");
-    auto lines = linesUntil(engine, "bestmove", 5000);
+    auto lines = engine.search(position, "go movetime 300", 5000);
     EXPECT_LT(msSince(start), 300 + 1000 * SlowBuildFactor);
     ASSERT_FALSE(lines.empty());
     EXPECT_TRUE(isLegalAfter(position, moveOf(lines.back()))) << lines.back();
@@ -237,7 +211,7 @@ TEST(HostileInput, NineQueensASideAreSearchedWithinTheirTime) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     start = std::chrono::steady_clock::now();
     engine.send("stop");
-    lines = linesUntil(engine, "bestmove", 5000);
+    lines = engine.linesUntil("bestmove", 5000);
     EXPECT_LT(msSince(start), 1000 * SlowBuildFactor);
     ASSERT_FALSE(lines.empty());
     EXPECT_TRUE(isLegalAfter(position, moveOf(lines.back()))) << lines.back();
@@ -258,7 +232,7 @@ TEST(HostileInput, GoKeywordsWithoutValuesOrWithExtremeOnes) {
             engine.send(go);
             engine.send("stop");
             engine.send("isready");
-            const auto lines = linesUntil(engine, "readyok");
+            const auto lines = engine.linesUntil("readyok");
             EXPECT_EQ(countBestmoves(lines), 1) << go;
             const bool takesValue = std::string(keyword) != "searchmoves" &&
                                     std::string(keyword) != "infinite" && std::string(keyword) != "ponder";
@@ -269,7 +243,7 @@ TEST(HostileInput, GoKeywordsWithoutValuesOrWithExtremeOnes) {
     }
     // A keyword in place of a value: the first one has none, the second keeps its own.
     engine.send("go depth movetime 50");
-    const auto lines = linesUntil(engine, "bestmove");
+    const auto lines = engine.linesUntil("bestmove");
     EXPECT_EQ(countPrefix(lines, "info string go depth has no value, ignored"), 1);
     expectAStartPositionMove(engine);
     // A search with no limit at all ends at the end of the input, as an infinite one does.
@@ -292,7 +266,7 @@ TEST(HostileInput, SetoptionWithoutNameOrValue) {
     };
     for (const char* line : lines) engine.send(line);
     engine.send("isready");
-    std::vector<std::string> seen = linesUntil(engine, "readyok");
+    std::vector<std::string> seen = engine.linesUntil("readyok");
     seen.pop_back();
     const std::string noName = "info string setoption needs a name: setoption name <name> value <value>";
     const std::vector<std::string> expected = {
@@ -322,7 +296,7 @@ TEST(HostileInput, BinaryBytesAndNulCharacters) {
     engine.sendRaw(bytes("setoption name \x80\r\x01\x7f value 1\n"));
     engine.sendRaw(bytes("setoption name x\rbestmove e2e4 value 1\n"));
     engine.send("isready");
-    const auto lines = linesUntil(engine, "readyok");
+    const auto lines = engine.linesUntil("readyok");
     for (const auto& l : lines) EXPECT_EQ(l.find('\r'), std::string::npos) << l;
     EXPECT_EQ(countPrefix(lines, "info string no such option: "), 2);
     EXPECT_EQ(countBestmoves(lines), 1);

@@ -25,11 +25,9 @@
 #include "shell/engine.h"
 #include "shell/options.h"
 #include "smp/threads.h"
+#include "test_positions.h"
 
 namespace {
-
-const char* const OpeningA = "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4";
-const char* const MiddlegameB = "r4rk1/1pp1qppp/p1np1n2/2b1p1B1/2B1P1b1/P1NP1N2/1PP1QPPP/R4RK1 w - - 0 10";
 
 const std::set<std::string> StartMoves = {"a2a3", "a2a4", "b2b3", "b2b4", "c2c3", "c2c4", "d2d3",
                                           "d2d4", "e2e3", "e2e4", "f2f3", "f2f4", "g2g3", "g2g4",
@@ -68,37 +66,16 @@ struct Result {
 };
 
 Result searchThrough(EngineProcess& engine, const std::string& position, int depth) {
-    if (!position.empty()) engine.send("position " + position);
-    engine.send("go depth " + std::to_string(depth));
-    std::vector<std::string> lines;
-    const auto best = engine.waitFor("bestmove", 120000, &lines);
-    Result r;
-    if (!best) return r;
-    r.best = best->substr(9, best->find(' ', 9) - 9);
-    for (const std::string& l : lines) {
-        const size_t at = l.find(" nodes ");
-        if (l.rfind("info multipv", 0) == 0 && at != std::string::npos)
-            r.nodes = l.substr(at + 7, l.find(' ', at + 7) - at - 7);
-    }
-    return r;
+    const auto lines = engine.search(position, "go depth " + std::to_string(depth), 120000);
+    const auto pvs = pvLines(lines);
+    return {lines.empty() ? "" : moveOf(lines.back()), pvs.empty() ? "" : wordAfter(pvs.back(), "nodes")};
 }
-
-// An engine past its banner, with the options every comparison here uses.
-struct OneThreadEngine : EngineProcess {
-    OneThreadEngine() {
-        skipBanner();
-        send("setoption name Threads value 1");
-        send("setoption name Hash value 16");
-        send("isready");
-        waitFor("readyok");
-    }
-};
 
 }  // namespace
 
 TEST(NewGame, ResetsThePositionAndEmptiesEveryTable) {
     startEngine();
-    search(std::string("fen ") + MiddlegameB + " moves a3a4", 9);
+    search(std::string("fen ") + Symmetric + " moves a3a4", 9);
     ASSERT_NE(bestMove.load(), 0);
     ASSERT_EQ(previousSearchDepth, bestDepth);
     ASSERT_FALSE(firstSearchOfGame);
@@ -159,8 +136,8 @@ TEST(NewGame, ALargeTableIsClearedByEverySearchThread) {
 // before: no table, killer or carried value of the earlier searches reaches it.
 TEST(NewGame, TheSameSearchAfterUcinewgameCountsTheSameNodes) {
     startEngine();
-    const std::string a = std::string("fen ") + OpeningA;
-    const std::string b = std::string("fen ") + MiddlegameB;
+    const std::string a = std::string("fen ") + TwoKnights;
+    const std::string b = std::string("fen ") + Symmetric;
     executeCommand(rootPosition, "ucinewgame");
     const uint64_t first = search(a, 10);
     const Move firstMove = bestMove;
@@ -188,7 +165,7 @@ long residentMegabytes() {
 // tables. Once a search or the eval command has written to them, ucinewgame clears them.
 TEST(NewGame, FreshTablesAreNotWrittenAgain) {
     startEngine();
-    const std::string a = std::string("fen ") + OpeningA;
+    const std::string a = std::string("fen ") + TwoKnights;
     // A new size draws new keys, and the tree depends on them: both searches run on these.
     setOption("Hash value 32");
     executeCommand(rootPosition, "ucinewgame");
@@ -204,7 +181,7 @@ TEST(NewGame, FreshTablesAreNotWrittenAgain) {
     }
 
     setOption("Hash value 32");
-    executeCommand(rootPosition, (std::string("position fen ") + MiddlegameB).c_str());
+    executeCommand(rootPosition, (std::string("position fen ") + Symmetric).c_str());
     executeCommand(rootPosition, "eval");
     ASSERT_FALSE(allBytesZero(PawnHashTable, pawnHashCount * sizeof(PawnHashEntry)));
     executeCommand(rootPosition, "ucinewgame");
@@ -229,7 +206,7 @@ TEST(NewGameProcess, GoBeforeAnyPositionSearchesTheStartPosition) {
 }
 
 TEST(NewGameProcess, UcinewgameGivesTheNodeCountOfAFreshProcess) {
-    const std::string a = std::string("fen ") + OpeningA + " moves e1g1 f6e4";
+    const std::string a = std::string("fen ") + TwoKnights + " moves e1g1 f6e4";
     Result fresh;
     {
         OneThreadEngine engine;
@@ -238,7 +215,7 @@ TEST(NewGameProcess, UcinewgameGivesTheNodeCountOfAFreshProcess) {
     ASSERT_FALSE(fresh.nodes.empty());
 
     OneThreadEngine engine;
-    searchThrough(engine, std::string("fen ") + MiddlegameB, 8);
+    searchThrough(engine, std::string("fen ") + Symmetric, 8);
     searchThrough(engine, a, 6);
     engine.send("ucinewgame");
     const Result again = searchThrough(engine, a, 9);

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <chrono>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,41 +14,9 @@
 #include "engine_process.h"
 #include "search_harness.h"
 #include "shell/positioncommand.h"
+#include "test_positions.h"
 
 namespace {
-
-// The words of a line after the first occurrence of `key` (" pv ", say).
-std::vector<std::string> wordsAfter(const std::string& line, const std::string& key) {
-    std::vector<std::string> words;
-    const size_t at = line.find(key);
-    if (at == std::string::npos) return words;
-    std::istringstream in(line.substr(at + key.size()));
-    for (std::string word; in >> word;) words.push_back(word);
-    return words;
-}
-
-// The number after " nodes " in an info line, or -1.
-long long nodesOf(const std::string& line) {
-    const auto words = wordsAfter(line, " nodes ");
-    return words.empty() ? -1 : std::stoll(words[0]);
-}
-
-std::vector<std::string> pvLines(const std::vector<std::string>& lines) {
-    std::vector<std::string> pvs;
-    for (const auto& l : lines)
-        if (startsWith(l, "info") && l.find(" pv ") != std::string::npos) pvs.push_back(l);
-    return pvs;
-}
-
-// Searches `position` with `go` and returns every line up to and including "bestmove".
-std::vector<std::string> search(EngineProcess& engine, const std::string& position, const std::string& go,
-                                int timeoutMs = 60000) {
-    engine.send("position " + position);
-    engine.send(go);
-    std::vector<std::string> lines;
-    EXPECT_TRUE(engine.waitFor("bestmove", timeoutMs * SlowBuildFactor, &lines)) << position << " / " << go;
-    return lines;
-}
 
 // The "position" arguments with the first `count` of the moves played after them.
 std::string played(const std::string& position, const std::vector<std::string>& moves, size_t count) {
@@ -68,8 +35,7 @@ uint64_t keyAfter(const std::string& position, const std::vector<std::string>& m
 std::vector<uint64_t> gameKeys(const std::string& position) {
     const size_t at = position.find(" moves ");
     const std::string base = at == std::string::npos ? position : position.substr(0, at);
-    const std::vector<std::string> moves =
-        at == std::string::npos ? std::vector<std::string>{} : wordsAfter(position, " moves ");
+    const std::vector<std::string> moves = wordsAfter(position, "moves");
     std::vector<uint64_t> keys;
     for (size_t i = 0; i <= moves.size(); ++i) keys.push_back(keyAfter(base, moves, i));
     return keys;
@@ -96,21 +62,21 @@ bool checkLine(const std::string& position, const std::vector<std::string>& pv) 
 }  // namespace
 
 TEST(ProtocolProcess, GoNodesStopsAtTheNodeCountAndRepeatsItsMove) {
-    StartedEngine engine(false, 1);
-    const std::string position = "fen r1bq1rk1/pp2ppbp/2np1np1/8/3NP3/2N1BP2/PPPQ2PP/R3KB1R w KQ - 0 1";
+    OneThreadEngine engine;
+    const std::string position = std::string("fen ") + Middlegame;
     std::set<std::string> bestMoves;
     std::set<long long> finalCounts;
     for (int run = 0; run < 3; ++run) {
         engine.send("ucinewgame");
-        const auto lines = search(engine, position, "go nodes 20000");
+        const auto lines = engine.search(position, "go nodes 20000");
         const auto pvs = pvLines(lines);
         ASSERT_FALSE(pvs.empty());
-        const long long nodes = nodesOf(pvs.back());
+        const long long nodes = numberAfter(pvs.back(), "nodes");
         EXPECT_GE(nodes, 20000);
         EXPECT_LE(nodes, 23000) << pvs.back();
         finalCounts.insert(nodes);
         bestMoves.insert(lines.back().substr(0, 13));
-        EXPECT_TRUE(isLegalAfter(position, wordsAfter(lines.back(), "bestmove ")[0])) << lines.back();
+        EXPECT_TRUE(isLegalAfter(position, moveOf(lines.back()))) << lines.back();
     }
     // One thread stops at the same node every time: the same count, the same move.
     EXPECT_EQ(bestMoves.size(), 1u);
@@ -119,14 +85,14 @@ TEST(ProtocolProcess, GoNodesStopsAtTheNodeCountAndRepeatsItsMove) {
 
 TEST(ProtocolProcess, GoNodesWithTwoThreadsCountsBoth) {
     TwoThreadEngine engine;
-    const auto lines = search(engine, "startpos", "go nodes 200000");
+    const auto lines = engine.search("startpos", "go nodes 200000");
     const auto pvs = pvLines(lines);
     ASSERT_FALSE(pvs.empty());
-    EXPECT_GE(nodesOf(pvs.back()), 200000);
-    EXPECT_LT(nodesOf(pvs.back()), 400000) << pvs.back();
+    EXPECT_GE(numberAfter(pvs.back(), "nodes"), 200000);
+    EXPECT_LT(numberAfter(pvs.back(), "nodes"), 400000) << pvs.back();
     // A node limit combined with a clock: whichever comes first.
     const auto start = std::chrono::steady_clock::now();
-    search(engine, "startpos", "go nodes 100000000 movetime 200");
+    engine.search("startpos", "go nodes 100000000 movetime 200");
     EXPECT_LT(msSince(start), 5000 * SlowBuildFactor);
 }
 
@@ -135,18 +101,18 @@ TEST(ProtocolProcess, GoMateStopsOnceTheMateIsProven) {
     // King and rook against king: mate in three (1.Kc6 Ka7 2.Rh8 Ka6 3.Ra8#), no sooner.
     const std::string position = "fen 1k6/8/8/2K5/8/8/8/7R w - - 0 1";
     const auto start = std::chrono::steady_clock::now();
-    const auto lines = search(engine, position, "go mate 3");
+    const auto lines = engine.search(position, "go mate 3");
     EXPECT_LT(msSince(start), 10000 * SlowBuildFactor);
     const auto pvs = pvLines(lines);
     ASSERT_FALSE(pvs.empty());
     EXPECT_NE(pvs.back().find(" score mate 3 "), std::string::npos) << pvs.back();
     // The line is the mate: five plies, the last of which leaves Black mated; the best move
     // is its first.
-    const auto pv = wordsAfter(pvs.back(), " pv ");
+    const auto pv = wordsAfter(pvs.back(), "pv");
     ASSERT_EQ(pv.size(), 5u) << pvs.back();
     Position& pos = positionFrom(played(position, pv, 5));
     EXPECT_TRUE(inCheck(pos) && legalMoves(pos).empty()) << pvs.back();
-    EXPECT_EQ(wordsAfter(lines.back(), "bestmove ")[0], pv[0]) << lines.back();
+    EXPECT_EQ(moveOf(lines.back()), pv[0]) << lines.back();
 
     // A mate the position does not have: the search goes on until "stop".
     engine.send("position fen 7k/8/8/8/8/8/8/K5R1 w - - 0 1");
@@ -159,21 +125,21 @@ TEST(ProtocolProcess, GoMateStopsOnceTheMateIsProven) {
 
 TEST(ProtocolProcess, SearchmovesSearchesOnlyTheMovesListed) {
     StartedEngine engine;
-    auto lines = search(engine, "startpos", "go depth 7 searchmoves a2a3 h2h3");
+    auto lines = engine.search("startpos", "go depth 7 searchmoves a2a3 h2h3");
     for (const auto& pv : pvLines(lines)) {
-        const std::string first = wordsAfter(pv, " pv ")[0];
+        const std::string first = wordAfter(pv, "pv");
         EXPECT_TRUE(first == "a2a3" || first == "h2h3") << pv;
     }
-    const std::string best = wordsAfter(lines.back(), "bestmove ")[0];
+    const std::string best = moveOf(lines.back());
     EXPECT_TRUE(best == "a2a3" || best == "h2h3") << lines.back();
 
     // Words that are no legal move are ignored; a keyword ends the list.
-    lines = search(engine, "startpos", "go searchmoves e2e5 zz g1f3 depth 5");
-    EXPECT_EQ(wordsAfter(lines.back(), "bestmove ")[0], "g1f3") << lines.back();
-    for (const auto& pv : pvLines(lines)) EXPECT_EQ(wordsAfter(pv, " pv ")[0], "g1f3") << pv;
+    lines = engine.search("startpos", "go searchmoves e2e5 zz g1f3 depth 5");
+    EXPECT_EQ(moveOf(lines.back()), "g1f3") << lines.back();
+    for (const auto& pv : pvLines(lines)) EXPECT_EQ(wordAfter(pv, "pv"), "g1f3") << pv;
 
     // None legal: answered as a position that cannot be searched.
-    lines = search(engine, "startpos", "go depth 5 searchmoves e2e5 e7e5");
+    lines = engine.search("startpos", "go depth 5 searchmoves e2e5 e7e5");
     EXPECT_EQ(lines.back(), "bestmove 0000");
     EXPECT_NE(std::find(lines.begin(), lines.end(), "info string invalid position"), lines.end());
 }
@@ -182,12 +148,12 @@ TEST(ProtocolProcess, BestmoveNamesOnlyALegalPonderMove) {
     for (const bool ponder : {false, true}) {
         StartedEngine engine(ponder);
         struct Case {
-            const char* position;
+            std::string position;
             const char* go;
         };
         const Case cases[] = {
             {"fen 7k/6Q1/6K1/8/8/8/8/8 b - - 0 1", "go depth 5"},  // mated
-            {"fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", "go depth 5"},  // stalemated
+            {std::string("fen ") + Stalemate, "go depth 5"},       // stalemated
             {"fen 7k/8/6K1/8/8/8/8/R7 w - - 0 1", "go depth 5"},   // the best move mates
             {"fen k7/2Q5/1K6/8/8/8/8/8 b - - 0 1", "go depth 5"},  // stalemate at once
             {"fen 8/8/8/8/8/5k2/7q/7K w - - 0 1", "go depth 5"},   // one legal move
@@ -197,10 +163,10 @@ TEST(ProtocolProcess, BestmoveNamesOnlyALegalPonderMove) {
         };
         for (const Case& c : cases) {
             engine.send("ucinewgame");
-            const auto lines = search(engine, c.position, c.go);
+            const auto lines = engine.search(c.position, c.go);
             const std::string& best = lines.back();
             EXPECT_EQ(best.find("NULL"), std::string::npos) << c.position << ": " << best;
-            const auto words = wordsAfter(best, "bestmove ");
+            const auto words = wordsAfter(best, "bestmove");
             if (words.size() > 1) {
                 ASSERT_EQ(words.size(), 3u) << best;
                 EXPECT_EQ(words[1], "ponder") << best;
@@ -218,18 +184,17 @@ TEST(ProtocolProcess, PrincipalVariationsEndWhereTheGameIsDrawn) {
     const std::string perpetual = "fen 6k1/6p1/8/8/8/7K/1rr1Q3/q7 w - - 0 1";
     bool endedAtRepetition = false;
     for (const std::string& position : {perpetual, perpetual + " moves e2e8 g8h7 e8h5 h7g8"}) {
-        const auto lines = search(engine, position, "go depth 12");
-        for (const auto& pv : pvLines(lines))
-            endedAtRepetition |= checkLine(position, wordsAfter(pv, " pv "));
+        const auto lines = engine.search(position, "go depth 12");
+        for (const auto& pv : pvLines(lines)) endedAtRepetition |= checkLine(position, wordsAfter(pv, "pv"));
     }
     EXPECT_TRUE(endedAtRepetition);
 
     // Fifty moves without a capture or a pawn move after White's next move: every line has
     // that one move.
-    const auto lines = search(engine, "fen 8/8/8/4k3/8/8/8/R3K3 w - - 99 80", "go depth 8");
+    const auto lines = engine.search("fen 8/8/8/4k3/8/8/8/R3K3 w - - 99 80", "go depth 8");
     const auto pvs = pvLines(lines);
     ASSERT_FALSE(pvs.empty());
-    for (const auto& pv : pvs) EXPECT_EQ(wordsAfter(pv, " pv ").size(), 1u) << pv;
+    for (const auto& pv : pvs) EXPECT_EQ(wordsAfter(pv, "pv").size(), 1u) << pv;
 }
 
 TEST(ProtocolProcess, OptionsAnswerUnknownNamesAndClampedValues) {

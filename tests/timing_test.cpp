@@ -9,37 +9,28 @@
 
 #include "engine_process.h"
 #include "search_harness.h"
+#include "test_positions.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The move of a "bestmove" line.
-std::string moveOf(const std::string& bestmoveLine) {
-    return bestmoveLine.substr(9, bestmoveLine.find(' ', 9) - 9);
-}
-
-// The elapsed time of the last "info multipv" line, as the engine measured it.
+// The elapsed time of the last principal-variation report, as the engine measured it.
 long long reportedMs(const std::vector<std::string>& lines) {
-    long long ms = -1;
-    for (const auto& l : lines)
-        if (startsWith(l, "info multipv ")) ms = std::stoll(l.substr(l.find(" time ") + 6));
-    return ms;
+    const auto pvs = pvLines(lines);
+    return pvs.empty() ? -1 : numberAfter(pvs.back(), "time");
 }
 
 struct Engine : StartedEngine {
     using StartedEngine::StartedEngine;
-    // Sends the position and the go line; returns the "bestmove" line (empty after the
-    // timeout) and keeps what came before it in lines.
-    std::string search(const std::string& position, const std::string& go, int timeoutMs,
-                       std::vector<std::string>& lines, long long* wallMs = nullptr) {
-        lines.clear();
-        send("position " + position);
+    // Searches as search() does, keeping the lines; returns the "bestmove" line ("" when
+    // none came) and, if asked, the time it took.
+    std::string timedSearch(const std::string& position, const std::string& go, int timeoutMs,
+                            std::vector<std::string>& lines, long long* wallMs = nullptr) {
         const auto start = Clock::now();
-        send(go);
-        const auto best = waitFor("bestmove", timeoutMs, &lines);
+        lines = search(position, go, timeoutMs);
         if (wallMs) *wallMs = msSince(start);
-        return best.value_or("");
+        return countBestmoves(lines) ? lines.back() : "";
     }
     // Reads until the info line of depth 128, the last iteration a timed search runs.
     bool waitForLastIteration() {
@@ -51,10 +42,11 @@ struct Engine : StartedEngine {
     }
 };
 
-const char* const QueenHangs = "fen 4k3/8/8/3q4/8/8/3R4/4K3 w - - 0 1";
-// White mates with f8=Q; the timed iterative deepening runs through its last depth at once.
-const char* const MateInOne = "fen 8/4KPkp/6p1/8/8/8/8/8 w - - 0 1";
-const char* const Middlegame = "fen r1bq1rk1/pp2ppbp/2np1np1/8/3NP3/2N1BP2/PPPQ2PP/R3KB1R w KQ - 0 1";
+// The "position" arguments of the queen that hangs, of the middlegame, and of the mate in
+// one, whose timed iterative deepening runs through its last depth at once.
+const std::string QueenHangsPosition = std::string("fen ") + QueenHangs;
+const std::string MiddlegamePosition = std::string("fen ") + Middlegame;
+const std::string MateInOnePosition = std::string("fen ") + MateInOne;
 
 }  // namespace
 
@@ -68,7 +60,8 @@ TEST(TimingProcess, ClockLimitsOfTheSideToMove) {
     // found at once and stays best, so a completed iteration past the easy limit ends the
     // search, long before the hard limit.
     long long wall = 0;
-    std::string best = engine.search(QueenHangs, "go wtime 60000 btime 60000", 20000, lines, &wall);
+    std::string best =
+        engine.timedSearch(QueenHangsPosition, "go wtime 60000 btime 60000", 20000, lines, &wall);
     ASSERT_FALSE(best.empty());
     EXPECT_EQ(moveOf(best), "d2d5");
     EXPECT_GE(reportedMs(lines), 792);
@@ -77,20 +70,18 @@ TEST(TimingProcess, ClockLimitsOfTheSideToMove) {
     // Black: hard limit 990 ms; the increment lifts the allocation from 160 ms to 990 ms,
     // and the easy limit to 326 ms.
     const std::string black = "startpos moves e2e4";
-    best = engine.search(black, "go wtime 600000 winc 600000 btime 4000 binc 830", 4000 * SlowBuildFactor,
-                         lines);
+    best = engine.timedSearch(black, "go wtime 600000 winc 600000 btime 4000 binc 830", 4000, lines);
     ASSERT_FALSE(best.empty());
     EXPECT_GE(reportedMs(lines), 326);
     EXPECT_TRUE(isLegalAfter(black, moveOf(best))) << best;
 
     // White, one move to go: hard limit and allocation 405 ms, easy limit 133 ms.
-    best = engine.search("startpos", "go wtime 500 movestogo 1 btime 600000 binc 600000",
-                         4000 * SlowBuildFactor, lines);
+    best = engine.timedSearch("startpos", "go wtime 500 movestogo 1 btime 600000 binc 600000", 4000, lines);
     ASSERT_FALSE(best.empty());
     EXPECT_GE(reportedMs(lines), 133);
 
     // A move time is a hard limit of its own.
-    best = engine.search("startpos", "go movetime 300", 4000 * SlowBuildFactor, lines, &wall);
+    best = engine.timedSearch("startpos", "go movetime 300", 4000, lines, &wall);
     ASSERT_FALSE(best.empty());
     EXPECT_GE(wall, 250);
     EXPECT_LT(wall, 300 + 300 * SlowBuildFactor);
@@ -98,7 +89,7 @@ TEST(TimingProcess, ClockLimitsOfTheSideToMove) {
     // An empty clock still gets a legal move, at once.
     for (const auto& [position, go] : {std::pair{"startpos", "go wtime 0 btime 600000"},
                                        std::pair{"startpos moves e2e4", "go wtime 600000 btime 0"}}) {
-        best = engine.search(position, go, 3000 * SlowBuildFactor, lines, &wall);
+        best = engine.timedSearch(position, go, 3000, lines, &wall);
         ASSERT_FALSE(best.empty()) << go;
         EXPECT_TRUE(isLegalAfter(position, moveOf(best))) << best;
         EXPECT_LT(wall, 300 * SlowBuildFactor) << go;
@@ -146,7 +137,7 @@ TEST(TimingProcess, PonderSearchAnswersAfterStopOrPonderhit) {
 TEST(TimingProcess, FinishedPonderSearchWaitsForPonderhitOrStop) {
     Engine engine(true);
     for (const char* end : {"ponderhit", "stop"}) {
-        engine.send(std::string("position ") + MateInOne);
+        engine.send("position " + MateInOnePosition);
         engine.send("go ponder wtime 10000 btime 10000");
         ASSERT_TRUE(engine.waitForLastIteration());
         EXPECT_EQ(countBestmoves(engine.drain(300)), 0) << end;
@@ -164,7 +155,7 @@ TEST(TimingProcess, FinishedPonderSearchWaitsForPonderhitOrStop) {
 TEST(TimingProcess, FinishedInfiniteSearchCarriesOutCommandsWhileItWaits) {
     Engine engine;
     // Checkmated: nothing to search, yet "bestmove" waits for "stop".
-    engine.send("position fen rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3");
+    engine.send(std::string("position fen ") + FoolsMate);
     engine.send("go infinite");
     EXPECT_EQ(countBestmoves(engine.drain(400)), 0);
     engine.send("stop");
@@ -173,7 +164,7 @@ TEST(TimingProcess, FinishedInfiniteSearchCarriesOutCommandsWhileItWaits) {
     EXPECT_EQ(*best, "bestmove 0000");
 
     // With a clock the iterative deepening of a mate in one ends by itself.
-    engine.send(std::string("position ") + MateInOne);
+    engine.send("position " + MateInOnePosition);
     engine.send("go infinite wtime 10000 btime 10000");
     ASSERT_TRUE(engine.waitForLastIteration());
     std::vector<std::string> lines;
@@ -185,7 +176,7 @@ TEST(TimingProcess, FinishedInfiniteSearchCarriesOutCommandsWhileItWaits) {
 
     // A new position ends the wait as "stop" does: the waiting search answers first, for
     // the position it searched, then the new position is set up and searched at once.
-    engine.send(std::string("position ") + Middlegame);
+    engine.send("position " + MiddlegamePosition);
     engine.send("go depth 3");
     best = engine.waitFor("bestmove", 3000 * SlowBuildFactor);
     ASSERT_TRUE(best);
@@ -193,7 +184,7 @@ TEST(TimingProcess, FinishedInfiniteSearchCarriesOutCommandsWhileItWaits) {
     lines.clear();
     best = engine.waitFor("bestmove", 5000 * SlowBuildFactor, &lines);
     ASSERT_TRUE(best);
-    EXPECT_TRUE(isLegalAfter(Middlegame, moveOf(*best))) << *best;
+    EXPECT_TRUE(isLegalAfter(MiddlegamePosition, moveOf(*best))) << *best;
     EXPECT_NE(std::find_if(lines.begin(), lines.end(),
                            [](const std::string& l) { return l.find(" depth 3 ") != std::string::npos; }),
               lines.end());
@@ -203,7 +194,7 @@ TEST(TimingProcess, FinishedInfiniteSearchCarriesOutCommandsWhileItWaits) {
     ASSERT_TRUE(engine.waitFor("readyok", 3000 * SlowBuildFactor, &lines));
     EXPECT_EQ(countBestmoves(lines), 0);
 
-    engine.send(std::string("position ") + MateInOne);
+    engine.send("position " + MateInOnePosition);
     engine.send("go infinite wtime 10000 btime 10000");
     ASSERT_TRUE(engine.waitForLastIteration());
     engine.send("quit");
@@ -215,19 +206,19 @@ TEST(TimingProcess, FinishedInfiniteSearchCarriesOutCommandsWhileItWaits) {
 // played on the new position, and taking it back would leave a broken board.
 TEST(TimingProcess, PositionSetUpWhileTheDriverWaitsSurvivesTheBestmove) {
     Engine engine;
-    engine.send(std::string("position ") + MateInOne);
+    engine.send("position " + MateInOnePosition);
     engine.send("go infinite wtime 10000 btime 10000");
     ASSERT_TRUE(engine.waitForLastIteration());
     // The last iteration's line comes while the search still runs, when a "position" is
     // ignored: the driver is given the time to finish and wait.
     engine.drain(300 * SlowBuildFactor);
-    engine.send(std::string("position ") + Middlegame);
+    engine.send("position " + MiddlegamePosition);
     engine.send("stop");
     const auto best = engine.waitFor("bestmove", 3000 * SlowBuildFactor);
     ASSERT_TRUE(best);
     EXPECT_EQ(moveOf(*best), "f7f8q");
 
-    const size_t legal = legalMoves(positionFrom(Middlegame)).size();
+    const size_t legal = legalMoves(positionFrom(MiddlegamePosition)).size();
     engine.send("perft 1");
     EXPECT_EQ(engine.waitFor("Nodes searched", 3000 * SlowBuildFactor),
               "Nodes searched: " + std::to_string(legal));
