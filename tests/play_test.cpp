@@ -63,28 +63,27 @@ TEST(PlayProcess, DepthWithInfiniteStopsAfterThatIteration) {
     engine.send("position startpos");
     const auto start = Clock::now();
     engine.send("go depth 3 infinite");
-    ASSERT_TRUE(engine.waitFor("bestmove", 20000));
-    EXPECT_LT(msSince(start), 10000);
+    ASSERT_TRUE(engine.waitFor("bestmove", 20000 * SlowBuildFactor));
+    EXPECT_LT(msSince(start), 10000 * SlowBuildFactor);
 }
 
 TEST(PlayProcess, StopAndIsreadyDuringASearch) {
     Engine engine;
     engine.send(std::string("position fen ") + Middlegame);
     engine.send("go infinite");
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300 * SlowBuildFactor));
     engine.send("position startpos moves e2e4");  // dropped while searching
     engine.send("isready");
     std::vector<std::string> lines;
-    ASSERT_TRUE(engine.waitFor("readyok", 1000, &lines));
+    ASSERT_TRUE(engine.waitFor("readyok", 1000 * SlowBuildFactor, &lines));
     EXPECT_EQ(countBestmoves(lines), 0);
     const auto start = Clock::now();
     engine.send("stop");
-    auto best = engine.waitFor("bestmove", 2000);
-    ASSERT_TRUE(best);
+    ASSERT_TRUE(engine.waitFor("bestmove", 2000 * SlowBuildFactor));
     EXPECT_LT(msSince(start), 300 * SlowBuildFactor);
     // The old position is still set up: White is to move, so the move starts on White's half.
     engine.send("go depth 1");
-    auto again = engine.waitFor("bestmove", 10000);
+    auto again = engine.waitFor("bestmove", 10000 * SlowBuildFactor);
     ASSERT_TRUE(again);
     ASSERT_GE(again->size(), 13u);
     EXPECT_LE((*again)[10], '4');
@@ -92,38 +91,28 @@ TEST(PlayProcess, StopAndIsreadyDuringASearch) {
 
 TEST(PlayProcess, EveryGoOnAPositionWithoutMovesGetsOneBestmove) {
     Engine engine;
-    engine.send(std::string("position fen ") + FoolsMate);
-    engine.send("go depth 4");
-    std::vector<std::string> lines;
-    ASSERT_TRUE(engine.waitFor("bestmove", 5000, &lines));
+    auto lines = engine.search(std::string("fen ") + FoolsMate, "go depth 4", 5000);
+    ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back(), "bestmove 0000");
     EXPECT_EQ(lines.size() >= 2 ? lines[lines.size() - 2] : "", "info depth 0 score mate 0");
 
-    lines.clear();
-    engine.send(std::string("position fen ") + Stalemate);
-    engine.send("go wtime 1000 btime 1000");
-    ASSERT_TRUE(engine.waitFor("bestmove", 5000, &lines));
+    lines = engine.search(std::string("fen ") + Stalemate, "go wtime 1000 btime 1000", 5000);
+    ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back(), "bestmove 0000");
     EXPECT_EQ(lines.size() >= 2 ? lines[lines.size() - 2] : "", "info depth 0 score cp 0");
 
-    lines.clear();
-    engine.send(std::string("position fen ") + NoBlackKing);
-    engine.send("go depth 3");
-    ASSERT_TRUE(engine.waitFor("bestmove", 5000, &lines));
+    lines = engine.search(std::string("fen ") + NoBlackKing, "go depth 3", 5000);
+    ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back(), "bestmove 0000");
     EXPECT_EQ(lines.size() >= 2 ? lines[lines.size() - 2] : "", "info string invalid position");
-    auto rest = engine.drain(300);
-    EXPECT_EQ(countBestmoves(rest), 0);
+    EXPECT_EQ(countBestmoves(engine.drain(300 * SlowBuildFactor)), 0);
 }
 
 TEST(PlayProcess, SingleLegalMoveStillSearches) {
     Engine engine;
-    engine.send("position fen 7k/8/8/8/8/8/6r1/7K w - - 0 1");  // only Kxg2
-    engine.send("go depth 4");
-    std::vector<std::string> lines;
-    auto best = engine.waitFor("bestmove", 10000, &lines);
-    ASSERT_TRUE(best);
-    EXPECT_TRUE(startsWith(*best, "bestmove h1g2"));
+    const auto lines = engine.search("fen 7k/8/8/8/8/8/6r1/7K w - - 0 1", "go depth 4", 10000);  // only Kxg2
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(moveOf(lines.back()), "h1g2");
     EXPECT_GE(pvLines(lines).size(), 2u);
 }
 
@@ -131,24 +120,18 @@ TEST(PlayProcess, NewGameDuringASearchStopsItFirst) {
     Engine engine;
     engine.send(std::string("position fen ") + Middlegame);
     engine.send("go infinite");
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200 * SlowBuildFactor));
     engine.send("ucinewgame");
-    ASSERT_TRUE(engine.waitFor("bestmove", 2000));
+    ASSERT_TRUE(engine.waitFor("bestmove", 2000 * SlowBuildFactor));
     engine.send("isready");
-    EXPECT_TRUE(engine.waitFor("readyok", 2000));
+    EXPECT_TRUE(engine.waitFor("readyok", 2000 * SlowBuildFactor));
 }
 
 TEST(PlayProcess, MultiPVUnderAClockReportsTheOneLineItSearches) {
     Engine engine;
     engine.send("setoption name MultiPV value 3");
-    engine.send("position startpos");
-    engine.send("go depth 3");  // fills three lines
-    ASSERT_TRUE(engine.waitFor("bestmove", 20000));
-    engine.send("position startpos moves e2e4");
-    engine.send("go wtime 1000 btime 1000");
-    std::vector<std::string> lines;
-    ASSERT_TRUE(engine.waitFor("bestmove", 5000, &lines));
-    const auto pvs = pvLines(lines);
+    engine.search("startpos", "go depth 3", 20000);  // fills three lines
+    const auto pvs = pvLines(engine.search("startpos moves e2e4", "go wtime 1000 btime 1000", 5000));
     EXPECT_FALSE(pvs.empty());
     for (const auto& l : pvs) {
         EXPECT_TRUE(startsWith(l, "info multipv 1 ")) << l;
@@ -163,7 +146,7 @@ TEST(PlayProcess, EndOfInputFinishesAFiniteSearchThenExits) {
     engine.send("position startpos");
     engine.send("go movetime 300");
     engine.closeInput();
-    EXPECT_TRUE(engine.waitFor("bestmove", 3000));
+    EXPECT_TRUE(engine.waitFor("bestmove", 3000 * SlowBuildFactor));
     EXPECT_EQ(engine.waitExit(2000 * SlowBuildFactor), 0);
 }
 
@@ -171,9 +154,9 @@ TEST(PlayProcess, EndOfInputStopsAnInfiniteSearchThenExits) {
     Engine engine;
     engine.send("position startpos");
     engine.send("go infinite");
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200 * SlowBuildFactor));
     engine.closeInput();
-    EXPECT_TRUE(engine.waitFor("bestmove", 2000));
+    EXPECT_TRUE(engine.waitFor("bestmove", 2000 * SlowBuildFactor));
     EXPECT_EQ(engine.waitExit(2000 * SlowBuildFactor), 0);
 }
 
@@ -181,7 +164,7 @@ TEST(PlayProcess, QuitDuringASearchExits) {
     Engine engine;
     engine.send("position startpos");
     engine.send("go infinite");
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200 * SlowBuildFactor));
     engine.send("quit");
     EXPECT_EQ(engine.waitExit(2000 * SlowBuildFactor), 0);
 }
