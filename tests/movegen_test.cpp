@@ -149,6 +149,7 @@ TEST(Generators, Castling) {
 
 TEST(Generators, CheckHints) {
     Position& pos = setUp("4k3/8/8/8/8/8/3P4/R3K1N1 w - - 0 1");
+    resetHistory();  // the keys below hold the start value of the history counters
     MoveEntry list[MaxMoves];
     MoveEntry* end = generateQuiets<White>(pos, list);
     for (MoveEntry* e = list; e < end; ++e) {
