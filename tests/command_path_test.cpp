@@ -1,7 +1,6 @@
 // Whole commands executed in this process the way the command loop executes them: the
 // real start-up, "position", "go", "setoption", "perft" and "eval" through executeCommand,
 // with what they print caught from standard output.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -52,23 +51,13 @@ Report reportOf(const std::string& output) {
     return r;
 }
 
-// Threads of this process, as the system lists them.
-int processThreads() {
-    int n = 0;
-    if (DIR* dir = opendir("/proc/self/task")) {
-        while (dirent* entry = readdir(dir)) n += entry->d_name[0] != '.';
-        closedir(dir);
-    }
-    return n;
-}
-
 // Waits until the process runs the expected number of threads (an ended thread may take
 // a moment to leave the list); returns the last count seen.
 int threadsSettleAt(int expected) {
-    int n = processThreads();
+    int n = threadsOf(getpid());
     for (int k = 0; k < 2000 && n != expected; ++k) {
         usleep(1000);
-        n = processThreads();
+        n = threadsOf(getpid());
     }
     return n;
 }

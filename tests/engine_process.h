@@ -3,6 +3,8 @@
 #pragma once
 
 #include <chrono>
+#include <filesystem>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -93,3 +95,11 @@ std::string moveOf(const std::string& bestmoveLine);
 std::vector<std::string> pvLines(const std::vector<std::string>& lines);
 
 long long msSince(std::chrono::steady_clock::time_point start);
+
+#ifndef _WIN32
+// The number of threads a running process has, as /proc lists them.
+inline int threadsOf(int pid) {
+    const std::filesystem::directory_iterator threads("/proc/" + std::to_string(pid) + "/task");
+    return int(std::distance(begin(threads), end(threads)));
+}
+#endif

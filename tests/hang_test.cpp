@@ -9,7 +9,6 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <mutex>
 #include <random>
 #include <string>
@@ -226,14 +225,6 @@ TEST(HangInProcess, ManyThreadsStartAndStopAtRandomMoments) {
 }
 
 #ifndef _WIN32
-// The number of threads of a running process.
-static int threadsOf(int pid) {
-    int n = 0;
-    const std::string folder = "/proc/" + std::to_string(pid) + "/task";
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) n += entry.is_directory();
-    return n;
-}
-
 // A process limited to one processor gets one search thread, whatever "Threads" asks for.
 TEST(HangProcess, SearchThreadsFollowTheProcessorsTheProcessMayUse) {
     if (std::system("taskset -c 0 true > /dev/null 2>&1") != 0) GTEST_SKIP() << "no taskset here";
