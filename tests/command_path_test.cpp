@@ -36,7 +36,7 @@ struct Report {
     std::string best;            // the move of the "bestmove" line
     std::string info;            // the last "info multipv 1" line
     std::string score() const {  // "cp 12" or "mate 3"
-        const std::string kind = info.find(" score mate ") != std::string::npos ? "mate" : "cp";
+        const std::string kind = wordAfter(info, "score");
         return kind + " " + wordAfter(info, kind);
     }
     long long cp() const { return numberAfter(info, "cp"); }
@@ -266,7 +266,7 @@ TEST_F(CommandPath, PromotionsInBestmoveAndPv) {
         const Report r = search(position, "go depth 3");
         EXPECT_EQ(r.best, move) << position;
         EXPECT_EQ(r.score(), "mate 1") << r.info;
-        EXPECT_EQ(r.info.substr(r.info.find(" pv ") + 4), move) << r.info;
+        EXPECT_EQ(wordsAfter(r.info, "pv"), std::vector<std::string>{move}) << r.info;
     }
 }
 

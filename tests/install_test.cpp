@@ -132,7 +132,7 @@ TEST(Install, DebianPackageHoldsTheEngineAndItsManualPage) {
     ASSERT_FALSE(package.empty());
     const std::string name = package.filename().string();
     const std::string prefix = "orvo_", suffix = "_amd64.deb";
-    const bool named = name.size() > prefix.size() + suffix.size() && name.rfind(prefix, 0) == 0 &&
+    const bool named = name.size() > prefix.size() + suffix.size() && startsWith(name, prefix) &&
                        name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0 &&
                        name.substr(prefix.size(), name.size() - prefix.size() - suffix.size())
                                .find_first_not_of("0123456789.") == std::string::npos;

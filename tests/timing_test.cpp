@@ -37,7 +37,7 @@ struct Engine : StartedEngine {
         for (;;) {
             const auto line = readLine(5000 * SlowBuildFactor);
             if (!line) return false;
-            if (line->find(" depth 128 ") != std::string::npos) return true;
+            if (wordAfter(*line, "depth") == "128") return true;
         }
     }
 };
@@ -187,9 +187,8 @@ TEST(TimingProcess, FinishedInfiniteSearchCarriesOutCommandsWhileItWaits) {
     best = engine.waitFor("bestmove", 5000 * SlowBuildFactor, &lines);
     ASSERT_TRUE(best);
     EXPECT_TRUE(isLegalAfter(MiddlegamePosition, moveOf(*best))) << *best;
-    EXPECT_NE(std::find_if(lines.begin(), lines.end(),
-                           [](const std::string& l) { return l.find(" depth 3 ") != std::string::npos; }),
-              lines.end());
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
+                            [](const std::string& l) { return wordAfter(l, "depth") == "3"; }));
     engine.send("stop");
     engine.send("isready");
     lines.clear();
