@@ -145,8 +145,8 @@ TEST(Position, SetUpFromBoard) {
     EXPECT_EQ(pos.state->psqScore, 0);  // Black's table mirrors White's
     EXPECT_TRUE(positionValid);
 
-    const uint64_t whiteKey = setUp("4k3/8/8/8/8/8/8/4K2R w K - 0 1").state->key;
-    const uint64_t blackKey = setUp("4k3/8/8/8/8/8/8/4K2R b K - 0 1").state->key;
+    const uint64_t whiteKey = setUp(ShortCastlingWhite).state->key;
+    const uint64_t blackKey = setUp(ShortCastlingBlack).state->key;
     EXPECT_EQ(whiteKey ^ blackKey, SideKey);
 
     EXPECT_NE(setUp("4k3/8/8/8/8/8/8/1Q2K1Q1 w - - 0 1").state->materialInfo & IrregularMaterial, 0u);
@@ -187,7 +187,7 @@ TEST(Position, ValidityChecks) {
     }
     // A castling right without its king and rook is dropped; the position stays valid.
     const std::pair<const char*, int> droppedRights[] = {
-        {"r3k2r/8/8/8/8/8/8/R3K3 w KQkq - 0 1", 14},   // short right without its rook
+        {RookH1Missing, 14},                           // short right without its rook
         {"r3k2r/8/8/8/8/8/8/R4K1R w KQkq - 0 1", 12},  // rights without the king on e1
         {"1r2k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", 7},  // long right without the a8 rook
     };
@@ -195,7 +195,7 @@ TEST(Position, ValidityChecks) {
         EXPECT_EQ(setUp(fen).state->castling, rights) << fen;
         EXPECT_TRUE(positionValid) << fen;
     }
-    setUp("4k3/8/8/8/8/8/8/4R1K1 w - - 0 1");  // White to move, Black king already in check
+    setUp(CheckNotToMove);  // White to move, Black king already in check
     EXPECT_FALSE(positionValid);
     setUp("4k3/8/8/8/8/8/8/4R1K1 b - - 0 1");  // Black to move and in check: fine
     EXPECT_TRUE(positionValid);

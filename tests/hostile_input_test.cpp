@@ -11,6 +11,7 @@
 
 #include "engine_process.h"
 #include "search_harness.h"
+#include "test_positions.h"
 
 namespace {
 
@@ -148,15 +149,14 @@ TEST(HostileInput, FensTheEngineAcceptsOrRefuses) {
         {"4k3/8/8/8/8/8/8/P3K3 w - - 0 1", false, nullptr},                 // a pawn on the first rank
         {"3pk3/8/8/8/8/8/8/4K3 w - - 0 1", false, nullptr},                 // and on the eighth
         {"4k2R/8/8/8/8/8/8/r3K3 w - - 0 1", false, nullptr},                // both kings in check
-        {"4k3/8/8/8/8/8/8/4R1K1 w - - 0 1", false, nullptr},                // the side not to move in check
+        {CheckNotToMove, false, nullptr},                                   // the side not to move in check
         {"rnbqkbnr/pppppppp/9/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1", false, nullptr},    // nine squares
         {"rnbqkbnr/ppppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1", false, nullptr},   // nine men
         {"rnbqkbnr/ppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1", false, nullptr},     // seven squares
         {"rnbqkbnr/pppppppp/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1", false, nullptr},      // seven ranks
         {"rnbqkbnr/pppppppp/8/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1", false, nullptr},  // nine ranks
         {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR x KQkq - 0 1", false, nullptr},    // no side
-        {"r3k2r/8/8/8/8/8/8/R3K3 w KQkq - 0 1", true,
-         "info string castling rights K ignored: king or rook not on its square"},
+        {RookH1Missing, true, "info string castling rights K ignored: king or rook not on its square"},
         {"r3k2r/8/8/8/8/8/8/R4K1R b KQkq - 0 1", true,
          "info string castling rights KQ ignored: king or rook not on its square"},
         {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b", true, nullptr},  // board and side only

@@ -158,7 +158,7 @@ TEST(MakeMove, CastlingRightsAndPawnKey) {
 }
 
 TEST(MakeMove, PromotionsAndIrregularMaterial) {
-    Position& pos = setUp("4k3/1P6/8/8/8/8/8/4K3 w - - 0 1");
+    Position& pos = setUp(PawnOnB7);
     makeMove<White>(pos, encodeMove(B7, B8, MovePromoQueen));
     EXPECT_EQ(pos.state->materialInfo & IrregularMaterial, 0u);  // the first queen
     EXPECT_EQ(pos.board[B8], WhiteQueen);

@@ -92,7 +92,7 @@ TEST(Generators, StartPositionOrder) {
 }
 
 TEST(Generators, Promotions) {
-    Position& pos = setUp("4k3/1P6/8/8/8/8/8/4K3 w - - 0 1");
+    Position& pos = setUp(PawnOnB7);
     MoveEntry list[MaxMoves];
     MoveEntry* end = generateCaptures<White>(pos, list, pos.pieces[BlackMen]);
     ASSERT_EQ(end - list, 1);
@@ -281,10 +281,10 @@ TEST(IsPseudoLegal, StaleAndCorruptWords) {
 
     setUp("4k3/8/n7/8/7P/8/8/4K3 w - - 0 1");
     EXPECT_FALSE(pseudoLegal(pos, encodeMove(H4, A6)));  // h4+9 wraps round to a6
-    setUp("4k3/8/8/8/8/8/8/4K2R w K - 0 1");
+    setUp(ShortCastlingWhite);
     EXPECT_TRUE(pseudoLegal(pos, encodeMove(E1, G1, MoveCastling)));
     EXPECT_FALSE(pseudoLegal(pos, encodeMove(E1, G1)));  // a two-square king step without the type
-    setUp("4k3/8/8/8/8/8/8/4K2R b K - 0 1");
+    setUp(ShortCastlingBlack);
     EXPECT_FALSE(pseudoLegal(pos, encodeMove(E1, G1, MoveCastling)));  // not White's move
     setUp("4k3/4r3/8/8/8/8/8/4K2R w K - 0 1");
     EXPECT_FALSE(pseudoLegal(pos, encodeMove(E1, G1, MoveCastling)));  // castling out of check
@@ -324,7 +324,7 @@ TEST(StaticExchange, Cases) {
 }
 
 TEST(AttackMap, CheckersBlockersAndPinners) {
-    Position& pos = setUp("4k3/4r3/8/8/8/8/4N3/4K3 w - - 0 1");
+    Position& pos = setUp(PinnedKnight);
     EXPECT_EQ(pos.state->blackXrayBlockers, SquareBB[E2]);
     EXPECT_EQ(pos.pinnerOfWhite[E2], E7);
     EXPECT_EQ(pos.state->blackCheckers, 0u);

@@ -23,8 +23,15 @@ constexpr const char* Underpromotions = "n1n5/PPPk4/8/8/8/8/4Kppp/5N1N b - - 0 1
 // En passant: White's e5 pawn may take on f6; Black's pawns on d4 and f4 may both take on e3.
 constexpr const char* EnPassantF6 = "rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6 0 3";
 constexpr const char* EnPassantE3 = "r3k2r/8/8/8/3pPp2/8/8/R3K1R1 b Qkq e3 0 1";
-// Kings and rooks on their squares, every castling right.
+// Kings and rooks on their squares, every castling right; the rights of both sides with
+// White's h1 rook gone; White's short castling alone, with either side to move.
 constexpr const char* CastlingBothWays = "r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1";
+constexpr const char* RookH1Missing = "r3k2r/8/8/8/8/8/8/R3K3 w KQkq - 0 1";
+constexpr const char* ShortCastlingWhite = "4k3/8/8/8/8/8/8/4K2R w K - 0 1";
+constexpr const char* ShortCastlingBlack = "4k3/8/8/8/8/8/8/4K2R b K - 0 1";
+// A pawn on b7 to promote; a knight pinned to its king by a rook.
+constexpr const char* PawnOnB7 = "4k3/1P6/8/8/8/8/8/4K3 w - - 0 1";
+constexpr const char* PinnedKnight = "4k3/4r3/8/8/8/8/4N3/4K3 w - - 0 1";
 
 // Games over: White checkmated (the fool's mate), Black stalemated.
 constexpr const char* FoolsMate = "rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3";
@@ -33,7 +40,9 @@ constexpr const char* Stalemate = "7k/5Q2/6K1/8/8/8/8/8 b - - 0 1";
 constexpr const char* QueenHangs = "4k3/8/8/3q4/8/8/3R4/4K3 w - - 0 1";
 constexpr const char* MateInOne = "8/4KPkp/6p1/8/8/8/8/8 w - - 0 1";
 
-// Two bare kings; kings side by side (no legal position); no Black king at all.
+// Two bare kings. No legal positions: kings side by side, no Black king at all, and Black
+// in check with White to move.
 constexpr const char* BareKings = "8/8/8/8/8/8/8/K6k w - - 0 1";
 constexpr const char* KingsSideBySide = "8/8/8/3k4/3K4/8/8/8 w - - 0 1";
 constexpr const char* NoBlackKing = "8/8/8/8/8/8/8/K7 w - - 0 1";
+constexpr const char* CheckNotToMove = "4k3/8/8/8/8/8/8/4R1K1 w - - 0 1";
