@@ -1,6 +1,7 @@
 #include "engine_process.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -9,6 +10,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #ifndef ORVO_BINARY
@@ -34,6 +36,12 @@ EngineProcess::EngineProcess(const std::string& launcher) {
     int in[2], out[2];
     if (pipe(in) != 0 || pipe(out) != 0) abort();
     pid = fork();
+    if (pid < 0) {
+        // The test goes on with no engine, every read and wait failing at once.
+        ADD_FAILURE() << "fork failed: " << strerror(errno);
+        for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
+        return;
+    }
     if (pid == 0) {
         dup2(in[0], 0);
         dup2(out[1], 1);
@@ -57,8 +65,11 @@ EngineProcess::~EngineProcess() {
     if (toEngine >= 0) close(toEngine);
     if (pid > 0 && waitExit(0) == -1) {
         kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
+        if (waitExit(KillBoundMs) == -1)
+            ADD_FAILURE() << "the engine (process " << pid << ") was still running " << KillBoundMs
+                          << " ms after SIGKILL";
     }
+    reportReadEnds();
     if (fromEngine >= 0) close(fromEngine);
 }
 
@@ -88,18 +99,26 @@ std::optional<std::string> EngineProcess::readLine(int timeoutMs) {
             pending.erase(0, end + 1);
             return line;
         }
+        if (fromEngine < 0) return noLine("no engine was started");
         const long long left = deadline - nowMs();
-        if (left < 0) return std::nullopt;
+        if (left < 0) return noLine("no line within " + std::to_string(timeoutMs) + " ms");
         pollfd request{fromEngine, POLLIN, 0};
-        if (poll(&request, 1, int(left)) <= 0) continue;
+        const int ready = poll(&request, 1, int(left));
+        if (ready < 0 && errno != EINTR) return noLine(std::string("poll failed: ") + strerror(errno));
+        if (ready <= 0) continue;
         char chunk[4096];
         const ssize_t n = read(fromEngine, chunk, sizeof chunk);
-        if (n <= 0) return std::nullopt;
+        if (n == 0) return noLine("the engine closed its output");
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return noLine(std::string("read failed: ") + strerror(errno));
+        }
         pending.append(chunk, size_t(n));
     }
 }
 
 int EngineProcess::waitExit(int timeoutMs) {
+    if (pid <= 0) return -1;  // never started, or already waited for
     const long long deadline = nowMs() + timeoutMs;
     for (;;) {
         int status = 0;

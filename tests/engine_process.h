@@ -7,6 +7,7 @@
 #include <iterator>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Bounds on how soon the engine answers are multiplied by this: the sanitizer builds run
@@ -30,6 +31,11 @@ struct EngineProcess {
     int fromEngine = -1;  // read end of the engine's standard output
 #endif
     std::string pending;  // bytes read but not yet returned as lines
+
+    // Why reads came back without a line (no line within the time, the engine's output
+    // closed, a failed call), in order, with the count of repeats: printed when the test
+    // has failed, so that an empty read tells which it was.
+    std::vector<std::pair<std::string, int>> readEnds;
 
     EngineProcess();  // starts the engine
 #ifndef _WIN32
@@ -62,7 +68,18 @@ struct EngineProcess {
 
     // Waits for the process to end; returns its exit code, or -1 after the timeout.
     int waitExit(int timeoutMs = 5000 * SlowBuildFactor);
+
+private:
+    std::optional<std::string> noLine(const std::string& why);
+#ifdef _WIN32
+    std::optional<std::string> noLineAfter(const char* call);  // a read call that failed
+#endif
+    void reportReadEnds();
 };
+
+// How long the driver waits for an engine it has killed to be gone: one that is still
+// there then fails the test instead of stalling the run.
+constexpr int KillBoundMs = 10000 * SlowBuildFactor;
 
 // A started engine with a 16 MB table, past the banner, with the Ponder option if asked
 // and the number of search threads if given.

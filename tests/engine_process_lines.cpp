@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 
@@ -15,6 +16,30 @@ static long long nowMs() {
 }
 
 void EngineProcess::send(const std::string& line) { sendRaw(line + "\n"); }
+
+std::optional<std::string> EngineProcess::noLine(const std::string& why) {
+    std::string text = why;
+    if (!pending.empty())
+        text += " (" + std::to_string(pending.size()) + " bytes of an unfinished line held)";
+    // A repeat of the last note is counted on it; past a screenful, notes are dropped.
+    if (!readEnds.empty() && readEnds.back().first == text)
+        ++readEnds.back().second;
+    else if (readEnds.size() < 20)
+        readEnds.emplace_back(text, 1);
+    return std::nullopt;
+}
+
+void EngineProcess::reportReadEnds() {
+    if (readEnds.empty() || !::testing::Test::HasFailure()) return;
+    std::printf("Reads of the engine's output that returned no line, in order:\n");
+    for (const auto& [note, times] : readEnds) {
+        if (times > 1)
+            std::printf("  %s (%d times)\n", note.c_str(), times);
+        else
+            std::printf("  %s\n", note.c_str());
+    }
+    std::fflush(stdout);
+}
 
 std::optional<std::string> EngineProcess::waitFor(const std::string& prefix, int timeoutMs,
                                                   std::vector<std::string>* seen) {

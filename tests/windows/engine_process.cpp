@@ -2,9 +2,10 @@
 // anonymous pipes on its standard input and output, as a Windows GUI starts it.
 #include "engine_process.h"
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstdlib>
+#include <string>
 
 static long long nowMs() { return static_cast<long long>(GetTickCount64()); }
 
@@ -23,9 +24,18 @@ EngineProcess::EngineProcess() {
     // Buffers as large as Linux pipes have: the tests send several commands before they
     // read, and with the default few kilobytes both sides would end up waiting to write.
     const DWORD bufferBytes = 1 << 16;
-    if (!CreatePipe(&inRead, &inWrite, &inherit, bufferBytes) ||
-        !CreatePipe(&outRead, &outWrite, &inherit, bufferBytes))
-        abort();
+    // A failure to start is told and the test goes on with no engine, every read and wait
+    // failing at once: abort() would end the test program without a word.
+    if (!CreatePipe(&inRead, &inWrite, &inherit, bufferBytes)) {
+        ADD_FAILURE() << "CreatePipe failed with error " << GetLastError();
+        return;
+    }
+    if (!CreatePipe(&outRead, &outWrite, &inherit, bufferBytes)) {
+        ADD_FAILURE() << "CreatePipe failed with error " << GetLastError();
+        CloseHandle(inRead);
+        CloseHandle(inWrite);
+        return;
+    }
     // Only the engine's ends are inherited.
     SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
@@ -38,12 +48,18 @@ EngineProcess::EngineProcess() {
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION info{};
     std::wstring command = L"\"" + enginePath() + L"\"";
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                        &info))
-        abort();
-    CloseHandle(info.hThread);
+    const bool started =
+        CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info);
+    const DWORD error = GetLastError();
     CloseHandle(inRead);
     CloseHandle(outWrite);
+    if (!started) {
+        ADD_FAILURE() << "CreateProcessW failed with error " << error << " for orvo.exe";
+        CloseHandle(inWrite);
+        CloseHandle(outRead);
+        return;
+    }
+    CloseHandle(info.hThread);
     process = info.hProcess;
     toEngine = inWrite;
     fromEngine = outRead;
@@ -53,8 +69,10 @@ EngineProcess::~EngineProcess() {
     closeInput();
     if (process && waitExit(0) == -1) {
         TerminateProcess(process, 1);
-        WaitForSingleObject(process, INFINITE);
+        if (waitExit(KillBoundMs) == -1)
+            ADD_FAILURE() << "orvo.exe was still running " << KillBoundMs << " ms after TerminateProcess";
     }
+    reportReadEnds();
     if (process) CloseHandle(process);
     if (fromEngine) CloseHandle(fromEngine);
 }
@@ -75,6 +93,19 @@ void EngineProcess::closeInput() {
     toEngine = nullptr;
 }
 
+// The end of a read whose call failed: a broken pipe is the engine's output closed, as
+// when the engine has ended; anything else is a failure of the pipe, told with its error.
+std::optional<std::string> EngineProcess::noLineAfter(const char* call) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_BROKEN_PIPE) {
+        const int code = waitExit(0);
+        return noLine(code == -1
+                          ? std::string("the engine closed its output while running")
+                          : "the engine closed its output and exited with code " + std::to_string(code));
+    }
+    return noLine(std::string(call) + " failed with error " + std::to_string(error));
+}
+
 std::optional<std::string> EngineProcess::readLine(int timeoutMs) {
     const long long deadline = nowMs() + timeoutMs;
     for (;;) {
@@ -84,27 +115,27 @@ std::optional<std::string> EngineProcess::readLine(int timeoutMs) {
             pending.erase(0, end + 1);
             return line;
         }
+        if (!fromEngine) return noLine("no engine was started");
         // Anonymous pipes have no timed read: look for bytes, and sleep a little while
         // there are none.
         DWORD available = 0;
-        if (!PeekNamedPipe(fromEngine, nullptr, 0, nullptr, &available, nullptr)) return std::nullopt;
+        if (!PeekNamedPipe(fromEngine, nullptr, 0, nullptr, &available, nullptr))
+            return noLineAfter("PeekNamedPipe");
         if (available == 0) {
-            if (nowMs() > deadline) return std::nullopt;
+            if (nowMs() > deadline) return noLine("no line within " + std::to_string(timeoutMs) + " ms");
             Sleep(1);
             continue;
         }
         char chunk[4096];
         DWORD got = 0;
-        if (!ReadFile(fromEngine, chunk, available < sizeof chunk ? available : sizeof chunk, &got,
-                      nullptr) ||
-            got == 0)
-            return std::nullopt;
+        if (!ReadFile(fromEngine, chunk, available < sizeof chunk ? available : sizeof chunk, &got, nullptr))
+            return noLineAfter("ReadFile");
         pending.append(chunk, got);
     }
 }
 
 int EngineProcess::waitExit(int timeoutMs) {
-    if (WaitForSingleObject(process, DWORD(timeoutMs)) != WAIT_OBJECT_0) return -1;
+    if (!process || WaitForSingleObject(process, DWORD(timeoutMs)) != WAIT_OBJECT_0) return -1;
     DWORD code = 0;
     GetExitCodeProcess(process, &code);
     return int(code);
