@@ -34,8 +34,11 @@ fi
 cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
 cmake --build build-windows -j "$jobs"
 
-# A Wine of its own, headless and quiet, with a server that stays up for the whole run:
-# a server started by a test would keep that test's output open after it has ended.
+# A Wine of its own, headless and quiet, with a server that stays up for the whole run,
+# and booted before any test: the server, and the services that wineboot starts, would
+# otherwise be started by the first test and keep its output open for as long as they run,
+# so that ctest waits for that test until its time limit. (Tests run again by hand need
+# the same: wineserver -p, then wineboot --init.)
 wine=$(find_wine)
 wineserver=$(dirname "$wine")/wineserver
 [ -x "$wineserver" ] || wineserver=$(command -v wineserver)
