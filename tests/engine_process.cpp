@@ -90,6 +90,23 @@ void EngineProcess::closeInput() {
     toEngine = -1;
 }
 
+// What a read that found the engine's output closed tells: how the engine ended, when it
+// has (looked at without reaping it, so that waitExit still gets its code).
+static std::string closedNote(int pid) {
+    const long long deadline = nowMs() + 100;
+    for (;;) {
+        siginfo_t info{};
+        if (pid <= 0) return "the engine closed its output";
+        if (waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid)
+            return info.si_code == CLD_EXITED
+                       ? "the engine closed its output and exited with code " + std::to_string(info.si_status)
+                       : "the engine closed its output and was ended by signal " +
+                             std::to_string(info.si_status);
+        if (nowMs() > deadline) return "the engine closed its output while running";
+        usleep(2000);
+    }
+}
+
 std::optional<std::string> EngineProcess::readLine(int timeoutMs) {
     const long long deadline = nowMs() + timeoutMs;
     for (;;) {
@@ -108,7 +125,7 @@ std::optional<std::string> EngineProcess::readLine(int timeoutMs) {
         if (ready <= 0) continue;
         char chunk[4096];
         const ssize_t n = read(fromEngine, chunk, sizeof chunk);
-        if (n == 0) return noLine("the engine closed its output");
+        if (n == 0) return noLine(closedNote(pid));
         if (n < 0) {
             if (errno == EINTR) continue;
             return noLine(std::string("read failed: ") + strerror(errno));

@@ -98,7 +98,7 @@ void EngineProcess::closeInput() {
 std::optional<std::string> EngineProcess::noLineAfter(const char* call) {
     const DWORD error = GetLastError();
     if (error == ERROR_BROKEN_PIPE) {
-        const int code = waitExit(0);
+        const int code = waitExit(100);  // the engine may still be on its way out
         return noLine(code == -1
                           ? std::string("the engine closed its output while running")
                           : "the engine closed its output and exited with code " + std::to_string(code));
