@@ -18,6 +18,12 @@ find_wine() {
 missing=""
 command -v x86_64-w64-mingw32-g++-posix >/dev/null 2>&1 || missing="$missing g++-mingw-w64-x86-64-posix"
 [ -n "$(find_wine)" ] || missing="$missing wine64"
+# Wine's loader is linked at 0x7d000000, and Linux places its program break at random
+# within the gigabyte above that. Without the preloader, which reserves Wine's fixed
+# ranges before anything else is mapped, the break covers the shared user data page at
+# 0x7ffe0000 in about one start out of a few thousand: that process ends at once with
+# code 1, without a word under WINEDEBUG=-all, and a test fails with an empty log.
+[ -x /usr/lib/wine/wine64-preloader ] || missing="$missing wine64-preloader"
 [ -f /usr/src/googletest/googletest/CMakeLists.txt ] || missing="$missing googletest"
 if [ -n "$missing" ]; then
     if [ "$(id -u)" != 0 ]; then
