@@ -15,9 +15,11 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j "$jobs"
 ./tools/check-layers.sh build
 ctest --test-dir build --output-on-failure -j "$jobs"
-# The whole test program once more in one process, in an order of its own each time (the
-# seed is printed first, for a rerun with --gtest_random_seed).
-./build/orvo_tests --gtest_shuffle --gtest_brief=1
+# The whole test program once more in one process, in an order of its own each time; the
+# seed is printed for a rerun in the same order.
+seed=$(($(date +%s) % 99999 + 1))
+echo "all tests in one process, shuffled: ./build/orvo_tests --gtest_shuffle --gtest_random_seed=$seed"
+./build/orvo_tests --gtest_shuffle --gtest_random_seed="$seed" --gtest_brief=1
 
 cmake -S . -B build-sanitize -G Ninja -DORVO_SANITIZE=ON
 cmake --build build-sanitize -j "$jobs"
