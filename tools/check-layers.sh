@@ -75,7 +75,8 @@ if [ $# -ge 1 ]; then
     # "layer symbol" for every symbol an object file defines, and for every one it uses.
     defined=$(mktemp)
     used=$(mktemp)
-    trap 'rm -f "$defined" "$used"' EXIT
+    upward=$(mktemp)
+    trap 'rm -f "$defined" "$used" "$upward"' EXIT
     command -v nm >/dev/null || { echo "the call check needs nm (Debian package binutils)" >&2; exit 2; }
     for source in src/*/*.cpp; do
         object="$objects/${source#src/}.o"
@@ -87,13 +88,15 @@ if [ $# -ge 1 ]; then
     done
     # A symbol a file uses is fine when a file of its own layer or a lower one defines it;
     # symbols the library does not define at all (the C and C++ run time) are not ours.
-    if ! awk -v prefix="$objects/" '
-            NR == FNR { if (!($2 in lowest) || $1 < lowest[$2]) lowest[$2] = $1; next }
-            ($2 in lowest) && lowest[$2] > $1 {
-                sub(prefix, "src/", $3); sub(/\.o$/, "", $3)
-                print $3 ": uses " $2 ", which only a higher layer defines"; bad = 1
-            }
-            END { exit bad }' "$defined" "$used" >&2; then
+    awk -v prefix="$objects/" '
+        NR == FNR { if (!($2 in lowest) || $1 < lowest[$2]) lowest[$2] = $1; next }
+        ($2 in lowest) && lowest[$2] > $1 {
+            sub(prefix, "src/", $3); sub(/\.o$/, "", $3)
+            print $3 ": uses " $2 ", which only a higher layer defines"
+        }' "$defined" "$used" >"$upward"
+    if [ -s "$upward" ]; then
+        # The names as the code writes them, where c++filt is at hand.
+        if command -v c++filt >/dev/null; then c++filt <"$upward" >&2; else cat "$upward" >&2; fi
         failed=1
     fi
 fi
