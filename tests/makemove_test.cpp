@@ -127,6 +127,8 @@ TEST(MakeMove, EnPassantSquareAndKeys) {
 }
 
 TEST(MakeMove, CastlingRightsAndPawnKey) {
+    Position& pos = setUp(CastlingBothWays);
+    const uint8_t* const castleMask = pos.castle.mask;
     EXPECT_EQ(castleMask[A1], 13);
     EXPECT_EQ(castleMask[E1], 12);
     EXPECT_EQ(castleMask[H1], 14);
@@ -135,7 +137,6 @@ TEST(MakeMove, CastlingRightsAndPawnKey) {
     EXPECT_EQ(castleMask[H8], 11);
     EXPECT_EQ(castleMask[D4], 15);
 
-    Position& pos = setUp(CastlingBothWays);
     const uint64_t key = pos.state->key, pawnKey = pos.state->pawnKey;
     makeMove<White>(pos, encodeMove(H1, H8));  // the rook takes the rook: both short rights go
     EXPECT_EQ(pos.state->castling, 2 | 8);

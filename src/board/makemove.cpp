@@ -8,25 +8,57 @@
 #include "hash/pawnhash.h"
 #include "hash/tt.h"
 
-// clang-format off
-const uint8_t castleMask[64] = {
-    13, 15, 15, 15, 12, 15, 15, 14,
-    15, 15, 15, 15, 15, 15, 15, 15,
-    15, 15, 15, 15, 15, 15, 15, 15,
-    15, 15, 15, 15, 15, 15, 15, 15,
-    15, 15, 15, 15, 15, 15, 15, 15,
-    15, 15, 15, 15, 15, 15, 15, 15,
-    15, 15, 15, 15, 15, 15, 15, 15,
-     7, 15, 15, 15,  3, 15, 15, 11,
-};
-// clang-format on
-
 const uint8_t promotionPiece[8] = {0, 0, 0, 0, WhiteKnight, WhiteLightBishop, WhiteRook, WhiteQueen};
 
 namespace {
 
 // rule50 is a byte: it stops at 255 instead of wrapping to small values.
 inline uint8_t nextRule50(uint8_t rule50) { return uint8_t(rule50 + (rule50 != 255)); }
+
+// Castling moves the king from `from` to `to` and the rook of the right to its square beside
+// the king. Either may already stand on its destination, and each may end where the other
+// started, so both are lifted before either is put down.
+template <Side Us>
+void moveCastlingMen(Position& pos, Square from, Square to) {
+    constexpr int OurMen = menOf(Us);
+    constexpr uint8_t OurKing = pieceFor(Us, King), OurRook = pieceFor(Us, Rook);
+    const int right = castlingIndexOfMove(Us, to);
+    const Square rookFrom = pos.castle.rook[right], rookTo = castlingRookTo(right);
+    const Bitboard kingMove = SquareBB[from] ^ SquareBB[to], rookMove = SquareBB[rookFrom] ^ SquareBB[rookTo];
+    pos.pieces[OurMen] ^= kingMove ^ rookMove;
+    pos.pieces[AllMen] ^= kingMove ^ rookMove;
+    pos.pieces[OurKing] ^= kingMove;
+    pos.pieces[OurRook] ^= rookMove;
+    pos.board[from] = NoPiece;
+    pos.board[rookFrom] = NoPiece;
+    pos.board[rookTo] = OurRook;
+    pos.board[to] = OurKing;
+    if constexpr (Us == White)
+        pos.whiteKingSquare = uint8_t(to);
+    else
+        pos.blackKingSquare = uint8_t(to);
+}
+
+template <Side Us>
+void unmoveCastlingMen(Position& pos, Square from, Square to) {
+    constexpr int OurMen = menOf(Us);
+    constexpr uint8_t OurKing = pieceFor(Us, King), OurRook = pieceFor(Us, Rook);
+    const int right = castlingIndexOfMove(Us, to);
+    const Square rookFrom = pos.castle.rook[right], rookTo = castlingRookTo(right);
+    const Bitboard kingMove = SquareBB[from] ^ SquareBB[to], rookMove = SquareBB[rookFrom] ^ SquareBB[rookTo];
+    pos.pieces[OurMen] ^= kingMove ^ rookMove;
+    pos.pieces[AllMen] ^= kingMove ^ rookMove;
+    pos.pieces[OurKing] ^= kingMove;
+    pos.pieces[OurRook] ^= rookMove;
+    pos.board[to] = NoPiece;
+    pos.board[rookTo] = NoPiece;
+    pos.board[rookFrom] = OurRook;
+    pos.board[from] = OurKing;
+    if constexpr (Us == White)
+        pos.whiteKingSquare = uint8_t(from);
+    else
+        pos.blackKingSquare = uint8_t(from);
+}
 
 }  // namespace
 
@@ -54,7 +86,7 @@ void makeMove(Position& pos, Move move) {
     uint64_t key = prev->key ^ SideKey;
     uint64_t pawnKey = prev->pawnKey;
 
-    const uint8_t castling = prev->castling & castleMask[from] & castleMask[to];
+    const uint8_t castling = prev->castling & pos.castle.mask[from] & pos.castle.mask[to];
     if (castling != prev->castling) {
         key ^= castleKey[prev->castling ^ castling];
         pawnKey ^= castleKey[prev->castling ^ castling];
@@ -63,6 +95,26 @@ void makeMove(Position& pos, Move move) {
     if (prev->epSquare) {
         key ^= epKey[fileOf(prev->epSquare)];
         st->epSquare = 0;
+    }
+
+    if (type == MoveCastling) [[unlikely]] {
+        const int right = castlingIndexOfMove(Us, to);
+        const Square rookFrom = pos.castle.rook[right], rookTo = castlingRookTo(right);
+        moveCastlingMen<Us>(pos, from, to);
+        st->psqScore += PST[OurKing][to] - PST[OurKing][from] + PST[OurRook][rookTo] - PST[OurRook][rookFrom];
+        key ^=
+            psqKey[OurKing][from] ^ psqKey[OurKing][to] ^ psqKey[OurRook][rookFrom] ^ psqKey[OurRook][rookTo];
+        pawnKey ^= psqKey[OurKing][from] ^ psqKey[OurKing][to];
+        st->capturedPiece = NoPiece;
+        st->rule50 = 0;
+        pos.sideToMove = Them;
+        ++pos.ply;
+        st->key = key;
+        st->pawnKey = pawnKey;
+        pos.keyHistory[++pos.historyLength] = key;
+        prefetchTT(key);
+        prefetchPawn(pawnKey);
+        return;
     }
 
     // Lift the moving man.
@@ -97,19 +149,6 @@ void makeMove(Position& pos, Move move) {
         st->rule50 = 0;
     } else {
         pos.pieces[AllMen] |= toBB;
-        if (type == MoveCastling) {
-            st->rule50 = 0;
-            const Square rookFrom = to > from ? to + 1 : to - 2;
-            const Square rookTo = to > from ? to - 1 : to + 1;
-            const Bitboard rookMove = SquareBB[rookFrom] | SquareBB[rookTo];
-            pos.pieces[OurMen] ^= rookMove;
-            pos.pieces[OurRook] ^= rookMove;
-            pos.pieces[AllMen] ^= rookMove;
-            pos.board[rookFrom] = NoPiece;
-            pos.board[rookTo] = OurRook;
-            st->psqScore += PST[OurRook][rookTo] - PST[OurRook][rookFrom];
-            key ^= psqKey[OurRook][rookFrom] ^ psqKey[OurRook][rookTo];
-        }
     }
 
     // Put the man down.
@@ -163,8 +202,7 @@ template <Side Us>
 void unmakeMove(Position& pos, Move move) {
     constexpr Side Them = opposite(Us);
     constexpr int OurMen = menOf(Us), TheirMen = menOf(Them);
-    constexpr uint8_t OurPawn = pieceFor(Us, Pawn), OurKing = pieceFor(Us, King),
-                      OurRook = pieceFor(Us, Rook);
+    constexpr uint8_t OurPawn = pieceFor(Us, Pawn), OurKing = pieceFor(Us, King);
     constexpr uint8_t TheirPawn = pieceFor(Them, Pawn);
     constexpr int Up = Us == White ? 8 : -8;
 
@@ -175,6 +213,13 @@ void unmakeMove(Position& pos, Move move) {
 
     pos.sideToMove = Us;
     --pos.ply;
+
+    if (type == MoveCastling) [[unlikely]] {
+        unmoveCastlingMen<Us>(pos, from, to);
+        --pos.historyLength;
+        pos.state = pos.state - 1;
+        return;
+    }
 
     uint8_t p = pos.board[to];
     if (isPromotion(move)) {
@@ -201,16 +246,7 @@ void unmakeMove(Position& pos, Move move) {
         pos.pieces[captured] |= toBB;
     } else {
         pos.pieces[AllMen] ^= toBB;
-        if (type == MoveCastling) {
-            const Square rookFrom = to > from ? to + 1 : to - 2;
-            const Square rookTo = to > from ? to - 1 : to + 1;
-            const Bitboard rookMove = SquareBB[rookFrom] | SquareBB[rookTo];
-            pos.pieces[OurMen] ^= rookMove;
-            pos.pieces[OurRook] ^= rookMove;
-            pos.pieces[AllMen] ^= rookMove;
-            pos.board[rookTo] = NoPiece;
-            pos.board[rookFrom] = OurRook;
-        } else if (type == MoveEnPassant) {
+        if (type == MoveEnPassant) {
             const Square victim = to - Up;
             const Bitboard victimBB = SquareBB[victim];
             pos.pieces[TheirMen] |= victimBB;

@@ -5,8 +5,6 @@
 #include "board/position.h"
 #include "core/types.h"
 
-// Castling rights that survive a move touching the square.
-extern const uint8_t castleMask[64];
 // White piece code by promotion type (4..7); Black adds 8. A bishop promoted on a dark
 // square takes the dark-square code.
 extern const uint8_t promotionPiece[8];

@@ -31,6 +31,7 @@ void initPosition(Position& pos) {
     std::memset(stack, 0, size_t(StateStackSize) * sizeof(StateRecord));
     pos.stateBase = stack;
     pos.state = stack + 1;
+    setStandardCastling(pos.castle);
 }
 
 void releasePosition(Position& pos) {
@@ -115,12 +116,12 @@ bool positionIsValid(const Position& pos) {
     }
     const uint8_t castling = pos.state->castling;
     if (castling & ~15) return false;
-    if ((castling & 3) && pos.board[E1] != WhiteKing) return false;
-    if ((castling & 12) && pos.board[E8] != BlackKing) return false;
-    if ((castling & 1) && pos.board[H1] != WhiteRook) return false;
-    if ((castling & 2) && pos.board[A1] != WhiteRook) return false;
-    if ((castling & 4) && pos.board[H8] != BlackRook) return false;
-    if ((castling & 8) && pos.board[A8] != BlackRook) return false;
+    const CastlingRules& rules = pos.castle;
+    if ((castling & (WhiteShort | WhiteLong)) && pos.board[rules.king[White]] != WhiteKing) return false;
+    if ((castling & (BlackShort | BlackLong)) && pos.board[rules.king[Black]] != BlackKing) return false;
+    for (int i = 0; i < 4; ++i)
+        if ((castling & castlingRight(i)) && pos.board[rules.rook[i]] != pieceFor(castlingSide(i), Rook))
+            return false;
     const Side waiting = opposite(pos.sideToMove);
     const Square waitingKing = lowestSquare(pos.pieces[pieceFor(waiting, King)]);
     return attackersOf(pos, waitingKing, pos.sideToMove) == 0;

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "board/castling.h"
 #include "core/flags.h"
 #include "core/types.h"
 
@@ -66,6 +67,7 @@ struct Position {
     uint8_t ply;             // plies made since the position was set up
     StateRecord* state;      // current record
     StateRecord* stateBase;  // first of StateStackSize records
+    CastlingRules castle;    // where castling starts, fixed for a game
     uint64_t keyHistory[KeyHistorySize];
     uint64_t historyLength;  // index of the most recently pushed key
     uint64_t nodes;          // moves and null moves made by this position

@@ -176,23 +176,25 @@ MoveEntry* generateQuiets(const Position& pos, MoveEntry* out) {
     constexpr uint8_t OurLightBishop = pieceFor(Us, LightBishop), OurDarkBishop = pieceFor(Us, DarkBishop);
     constexpr uint8_t OurRook = pieceFor(Us, Rook), OurQueen = pieceFor(Us, Queen);
     constexpr int TheirMen = menOf(Them);
-    constexpr Square KingHome = Us == White ? E1 : E8;
-    constexpr uint8_t ShortRight = Us == White ? 1 : 4, LongRight = Us == White ? 2 : 8;
+    constexpr int ShortIndex = castlingIndex(Us, true), LongIndex = castlingIndex(Us, false);
+    constexpr uint8_t ShortRight = castlingRight(ShortIndex), LongRight = castlingRight(LongIndex);
+    constexpr Square ShortTo = castlingKingTo(ShortIndex), LongTo = castlingKingTo(LongIndex);
 
     const StateRecord& st = *pos.state;
     const Bitboard occ = pos.pieces[AllMen];
     const Bitboard empty = ~occ;
     const Bitboard theirAttacks = Us == White ? st.blackAttacks : st.whiteAttacks;
 
-    if (st.castling & ShortRight) {
-        const Bitboard path = SquareBB[KingHome + 1] | SquareBB[KingHome + 2];
-        if (!(occ & path) && !(theirAttacks & path))
-            *out++ = historyKey(OurKing, KingHome + 2) | encodeMove(KingHome, KingHome + 2, MoveCastling);
-    }
-    if (st.castling & LongRight) {
-        const Bitboard path = SquareBB[KingHome - 1] | SquareBB[KingHome - 2];
-        if (!(occ & (path | SquareBB[KingHome - 3])) && !(theirAttacks & path))
-            *out++ = historyKey(OurKing, KingHome - 2) | encodeMove(KingHome, KingHome - 2, MoveCastling);
+    // Castling: the king has not moved while it has a right, so it stands on its square.
+    if (st.castling & (ShortRight | LongRight)) {
+        const CastlingRules& rules = pos.castle;
+        const Square king = rules.king[Us];
+        if ((st.castling & ShortRight) && !(occ & rules.path[ShortIndex]) &&
+            !(theirAttacks & rules.kingPath[ShortIndex]))
+            *out++ = historyKey(OurKing, ShortTo) | encodeMove(king, ShortTo, MoveCastling);
+        if ((st.castling & LongRight) && !(occ & rules.path[LongIndex]) &&
+            !(theirAttacks & rules.kingPath[LongIndex]))
+            *out++ = historyKey(OurKing, LongTo) | encodeMove(king, LongTo, MoveCastling);
     }
 
     // Squares from which each kind of man would attack the enemy king.

@@ -16,17 +16,24 @@ bool isPseudoLegal(const Position& pos, Move move) {
     constexpr int Up = Us == White ? 8 : -8;
     constexpr int LastRank = Us == White ? 7 : 0;
     constexpr int SecondRank = Us == White ? 1 : 6;
-    constexpr Square KingHome = Us == White ? E1 : E8;
-    constexpr Square ShortTo = Us == White ? G1 : G8, LongTo = Us == White ? C1 : C8;
-    constexpr uint8_t ShortRight = Us == White ? 1 : 4, LongRight = Us == White ? 2 : 8;
+    constexpr int ShortIndex = castlingIndex(Us, true), LongIndex = castlingIndex(Us, false);
+    constexpr Square ShortTo = castlingKingTo(ShortIndex), LongTo = castlingKingTo(LongIndex);
 
     const Square from = moveFrom(move), to = moveTo(move);
     const int type = moveType(move);
     const uint8_t p = pos.board[from];
     if (!(pos.pieces[OurMen] & SquareBB[from])) return false;
-    if ((pos.pieces[OurMen] & SquareBB[to]) || pos.board[to] == TheirKing) return false;
     const Bitboard occ = pos.pieces[AllMen];
     const Bitboard theirAttacks = Us == White ? pos.state->blackAttacks : pos.state->whiteAttacks;
+    if (type == MoveCastling) [[unlikely]] {
+        // The king may already stand on its destination, or the rook on it: the path and
+        // the right decide, not the to-square's man.
+        const int index = to == ShortTo ? ShortIndex : to == LongTo ? LongIndex : -1;
+        if (index < 0 || p != OurKing || from != pos.castle.king[Us]) return false;
+        return (pos.state->castling & castlingRight(index)) && !(theirAttacks & SquareBB[from]) &&
+               !(occ & pos.castle.path[index]) && !(theirAttacks & pos.castle.kingPath[index]);
+    }
+    if ((pos.pieces[OurMen] & SquareBB[to]) || pos.board[to] == TheirKing) return false;
 
     if (p == OurPawn) {
         // A promotion type belongs to a move onto the last rank and only there.
@@ -43,18 +50,6 @@ bool isPseudoLegal(const Position& pos, Move move) {
         return false;
     }
     if (p == OurKing) {
-        if (type == MoveCastling) {
-            if (from != KingHome || (theirAttacks & SquareBB[from])) return false;
-            const uint8_t rights = pos.state->castling;
-            if (to == ShortTo)
-                return (rights & ShortRight) && !(occ & (SquareBB[from + 1] | SquareBB[from + 2])) &&
-                       !(theirAttacks & (SquareBB[from + 1] | SquareBB[from + 2]));
-            if (to == LongTo)
-                return (rights & LongRight) &&
-                       !(occ & (SquareBB[from - 1] | SquareBB[from - 2] | SquareBB[from - 3])) &&
-                       !(theirAttacks & (SquareBB[from - 1] | SquareBB[from - 2]));
-            return false;
-        }
         if (type != MoveNormal) return false;
         return (KingAttacks[from] & SquareBB[to]) && !(theirAttacks & SquareBB[to]);
     }

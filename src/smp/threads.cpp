@@ -172,6 +172,7 @@ void copySearchPosition(Position& to, const Position& from) {
     to.whiteKingSquare = from.whiteKingSquare;
     to.blackKingSquare = from.blackKingSquare;
     to.ply = from.ply;
+    to.castle = from.castle;
     to.stateBase[0] = from.state[-1];
     to.stateBase[1] = from.state[0];
     to.state = to.stateBase + 1;

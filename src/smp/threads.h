@@ -112,9 +112,9 @@ inline Position& mainSearchPosition() { return slots[0][0].position; }
 // The slot a position belongs to, or nullptr for a position that is no slot.
 Slot* slotOf(Position& pos);
 
-// Gives a slot's position the node of another position: the board, the record before the
-// current one and the current one (the copy's second record becomes current), the key
-// history.
+// Gives a slot's position the node of another position: the board and its castling rules,
+// the record before the current one and the current one (the copy's second record becomes
+// current), the key history.
 void copySearchPosition(Position& to, const Position& from);
 
 // Creates the thread records once at start-up: the slots with their state stacks, the
