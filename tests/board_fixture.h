@@ -106,15 +106,28 @@ inline std::vector<Move> legalMoves(Position& pos) {
     return legal;
 }
 
-// The legal moves in coordinate text ("e2e4", "e7e8q").
+// The legal moves in coordinate text ("e2e4", "e7e8q"; castling as the UCI_Chess960 option
+// writes it).
 inline std::vector<std::string> legalMoveTexts(Position& pos) {
     std::vector<std::string> texts;
     for (const Move m : legalMoves(pos)) {
         char text[8];
-        texts.emplace_back(moveToText(m, text));
+        texts.emplace_back(moveToText(m, text, pos));
     }
     return texts;
 }
+
+// The UCI_Chess960 option set while it lives, and as it was again afterwards. The tables
+// are built first: building them sets every option to its default.
+struct Chess960Mode {
+    uint8_t saved;
+    explicit Chess960Mode(bool on = true) {
+        buildTables();
+        saved = optionChess960;
+        optionChess960 = on;
+    }
+    ~Chess960Mode() { optionChess960 = saved; }
+};
 
 // Is the move text legal after the arguments of a "position" command?
 inline bool isLegalAfter(const std::string& position, const std::string& move) {

@@ -231,8 +231,10 @@ TEST(Fen, MalformedTextIsHarmless) {
                                  std::string(3000, '9') + " 1 moves " + std::string(20000, 'e');
     positionCommand(testPosition(), ("fen " + longText).c_str());
     EXPECT_FALSE(positionValid);
-    positionCommand(testPosition(), ("startpos moves " + std::string(50000, 'a') + " e2e4").c_str());
-    EXPECT_EQ(testPosition().board[E4], WhitePawn);
+    const PositionSetUp longWord =
+        positionCommand(testPosition(), ("startpos moves " + std::string(50000, 'a') + " e2e4").c_str());
+    EXPECT_EQ(testPosition().board[E2], WhitePawn);  // the word ends the list
+    EXPECT_EQ(std::string(longWord.illegalMove), std::string(MoveWordSize - 1, 'a'));
 
     Position& pos = setUp("9/8/8/8/8/8/8/K6k w - - 0 1");
     EXPECT_EQ(pos.board[A1], WhiteKing);
@@ -347,18 +349,29 @@ TEST(PositionCommand, MovesAreMatchedAndMade) {
     EXPECT_EQ(pos.board[D8], BlackRook);
     EXPECT_EQ(pos.state->castling, 0);
 
-    // Words that match nothing are skipped and later ones still tried; so is a move that
-    // would leave the own king in check (the pinned knight).
-    positionCommand(pos, "fen 4k3/4r3/8/8/8/8/4N3/4K3 w - - 0 1 moves e2c3 zz e9e4 e1d1 e7e1 e8d8");
-    EXPECT_EQ(pos.board[E2], WhiteKnight);
-    EXPECT_EQ(pos.board[D1], WhiteKing);
-    EXPECT_EQ(pos.board[E7], BlackRook);  // e7e1 is blocked by the knight
-    EXPECT_EQ(pos.board[D8], BlackKing);
-    EXPECT_EQ(pos.sideToMove, White);
-    // Black's king may not step next to White's king.
-    positionCommand(pos, "fen 8/8/8/3k4/8/3K4/8/8 b - - 0 1 moves d5d4 d5e5");
-    EXPECT_EQ(pos.board[E5], BlackKing);
-    EXPECT_EQ(pos.sideToMove, White);
+    // A word that is no legal move ends the list, and the moves after it are not made: a
+    // word that names no move, a move of a pinned knight, a rook move through a man, a king
+    // stepping next to the other king.
+    const struct {
+        const char* arguments;
+        const char* illegal;
+        Square king;  // where the king of the side to move stands afterwards
+        Side toMove;
+    } Illegal[] = {
+        {"fen 4k3/4r3/8/8/8/8/4N3/4K3 w - - 0 1 moves zz e1d1", "zz", E1, White},
+        {"fen 4k3/4r3/8/8/8/8/4N3/4K3 w - - 0 1 moves e9e4 e1d1", "e9e4", E1, White},
+        {"fen 4k3/4r3/8/8/8/8/4N3/4K3 w - - 0 1 moves e2c3 e1d1", "e2c3", E1, White},
+        {"fen 4k3/4r3/8/8/8/8/4N3/4K3 w - - 0 1 moves e1d1 e7e1 e8d8", "e7e1", E8, Black},
+        {"fen 8/8/8/3k4/8/3K4/8/8 b - - 0 1 moves d5d4 d5e5", "d5d4", D5, Black},
+        {"startpos moves e2e4 e7e5 e1e3 g1f3", "e1e3", E1, White},
+    };
+    for (const auto& c : Illegal) {
+        const PositionSetUp result = positionCommand(pos, c.arguments);
+        EXPECT_STREQ(result.illegalMove, c.illegal) << c.arguments;
+        EXPECT_EQ(kingSquare(pos, pos.sideToMove), c.king) << c.arguments;
+        EXPECT_EQ(pos.sideToMove, c.toMove) << c.arguments;
+        EXPECT_TRUE(positionValid) << c.arguments;
+    }
 
     // An unknown first word leaves the position; "moves" is still honoured.
     positionCommand(pos, "startpos");

@@ -106,6 +106,19 @@ TEST(MakeMove, IncrementalFieldsAndExactUnmake) {
         checkedWalk(pos, c.depth, nodes);
         EXPECT_GT(nodes, 0u) << c.fen;
     }
+    // Chess960 castling: king and rook on each other's destinations, a king already on its
+    // destination, rooks inside the king's path.
+    Chess960Mode mode;
+    for (const char* fen :
+         {"1r3rk1/pppppppp/8/8/8/8/PPPPPPPP/1R3RK1 w FBfb - 0 1", "r4kr1/8/8/8/8/8/8/R4KR1 w GAga - 0 1",
+          "1r1kr3/8/8/8/8/8/8/1RK3R1 b GBeb - 0 1"}) {
+        Position& pos = setUp(fen);
+        ASSERT_TRUE(positionValid) << fen;
+        ASSERT_NE(pos.state->castling, 0) << fen;
+        uint64_t nodes = 0;
+        checkedWalk(pos, 3, nodes);
+        EXPECT_GT(nodes, 0u) << fen;
+    }
 }
 
 TEST(MakeMove, EnPassantSquareAndKeys) {

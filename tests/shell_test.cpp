@@ -9,10 +9,10 @@
 #include <string>
 #include <thread>
 
+#include "core/params.h"
 #include "engine_process.h"
 #include "shell/command.h"
 #include "shell/options.h"
-#include "core/params.h"
 #include "smp/threads.h"
 
 TEST(ShellProcess, BannerComesBeforeAnyCommand) {
@@ -37,6 +37,7 @@ TEST(ShellProcess, UciIdentificationAndOptions) {
     EXPECT_EQ(engine.readLine(), "option name Threads type spin min 1 max 12 default 12");
     EXPECT_EQ(engine.readLine(), "option name MultiPV type spin min 1 max 250 default 1");
     EXPECT_EQ(engine.readLine(), "option name Ponder type check default false");
+    EXPECT_EQ(engine.readLine(), "option name UCI_Chess960 type check default false");
     EXPECT_EQ(engine.readLine(), "uciok");
     engine.send("isready");
     EXPECT_EQ(engine.readLine(), "readyok");

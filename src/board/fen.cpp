@@ -77,6 +77,70 @@ uint8_t unbackedRights(const Position& pos, uint8_t rights) {
     return uint8_t(rights & unbacked);
 }
 
+// Keeps a letter of the castling field that gave no right.
+void ignoreLetter(char* ignored, int& count, char letter) {
+    if (ignored && count < IgnoredCastlingSize - 1) ignored[count++] = letter;
+}
+
+// A standard castling field: one of the strings of KQkq, matched whole. The rights whose king
+// or rook is not on its square are dropped, and their letters kept in ignored.
+uint8_t standardRights(Position& pos, const char* begin, const char* end, char* ignored, int& count) {
+    setStandardCastling(pos.castle);
+    const uint8_t rights = castlingFromField(begin, end);
+    const uint8_t unbacked = unbackedRights(pos, rights);
+    for (int i = 0; i < 4; ++i)
+        if (unbacked & (1 << i)) ignoreLetter(ignored, count, "KQkq"[i]);
+    return uint8_t(rights & ~unbacked);
+}
+
+// The square of the side's king on its back rank, or -1 when it has none there.
+Square backRankKing(const Position& pos, Side side) {
+    const int rank = side == White ? 0 : 7;
+    for (int file = 0; file < 8; ++file)
+        if (pos.board[makeSquare(file, rank)] == pieceFor(side, King)) return makeSquare(file, rank);
+    return -1;
+}
+
+// A Chess960 castling field: K and Q (k and q) give the outermost rook of the back rank on
+// the king's h-side and a-side, a file letter A to H (a to h) the rook on that file. A side
+// castles at most once on either side of its king; a letter that names no rook there, a
+// second rook on one side, or a king that is not on its back rank gives no right, and the
+// letter is kept in ignored.
+uint8_t chess960Rights(Position& pos, const char* begin, const char* end, char* ignored, int& count) {
+    const Square kings[2] = {backRankKing(pos, Black), backRankKing(pos, White)};
+    Square rooks[4] = {H1, A1, H8, A8};
+    uint8_t rights = 0;
+    const bool none = wordIs(begin, end, "-");
+    for (const char* c = begin; c < end && !none; ++c) {
+        const Side side = *c >= 'A' && *c <= 'Z' ? White : Black;
+        const char letter = side == White ? char(*c - 'A' + 'a') : *c;
+        const Square king = kings[side];
+        const int rank = side == White ? 0 : 7;
+        const uint8_t ourRook = pieceFor(side, Rook);
+        Square rook = -1;
+        if (king >= 0 && letter == 'k') {
+            for (int file = 7; file > fileOf(king) && rook < 0; --file)
+                if (pos.board[makeSquare(file, rank)] == ourRook) rook = makeSquare(file, rank);
+        } else if (king >= 0 && letter == 'q') {
+            for (int file = 0; file < fileOf(king) && rook < 0; ++file)
+                if (pos.board[makeSquare(file, rank)] == ourRook) rook = makeSquare(file, rank);
+        } else if (king >= 0 && letter >= 'a' && letter <= 'h' &&
+                   pos.board[makeSquare(letter - 'a', rank)] == ourRook) {
+            rook = makeSquare(letter - 'a', rank);
+        }
+        const int index = rook < 0 ? -1 : castlingIndex(side, fileOf(rook) > fileOf(king));
+        if (index < 0 || (rights & castlingRight(index))) {
+            ignoreLetter(ignored, count, *c);
+            continue;
+        }
+        rights |= castlingRight(index);
+        rooks[index] = rook;
+    }
+    setCastlingRules(pos.castle, kings[White] >= 0 ? kings[White] : E1, kings[Black] >= 0 ? kings[Black] : E8,
+                     rooks);
+    return rights;
+}
+
 // Reads the next field: returns false (and leaves p) when there is none or when the next
 // word is the "moves" keyword of the position command.
 bool nextField(const char*& p, const char*& begin, const char*& end) {
@@ -89,7 +153,7 @@ bool nextField(const char*& p, const char*& begin, const char*& end) {
 
 }  // namespace
 
-const char* parseFen(Position& pos, const char* text, uint8_t* ignoredCastling) {
+const char* parseFen(Position& pos, const char* text, char* ignoredCastling, bool chess960) {
     const char* p = skipSpaces(text);
     const char* const placementEnd = wordEnd(p);
     std::memset(pos.board, 0, sizeof pos.board);
@@ -134,7 +198,8 @@ const char* parseFen(Position& pos, const char* text, uint8_t* ignoredCastling) 
     // Fields left out take their defaults: White to move (many GUIs send the board and
     // the side alone), no castling, no en passant, no plies towards the fifty-move rule.
     pos.sideToMove = White;
-    uint8_t ignored = 0;
+    setStandardCastling(pos.castle);
+    int ignored = 0;
     const char *begin, *end;
     if (nextField(p, begin, end)) {
         if (wordIs(begin, end, "w"))
@@ -147,9 +212,8 @@ const char* parseFen(Position& pos, const char* text, uint8_t* ignoredCastling) 
             // A right whose king or rook has left its square is dropped rather than the
             // whole position refused: FENs from board editors and old records often carry
             // such rights, and the board itself is playable without them.
-            const uint8_t rights = castlingFromField(begin, end);
-            ignored = unbackedRights(pos, rights);
-            st.castling = uint8_t(rights & ~ignored);
+            st.castling = chess960 ? chess960Rights(pos, begin, end, ignoredCastling, ignored)
+                                   : standardRights(pos, begin, end, ignoredCastling, ignored);
             if (nextField(p, begin, end)) {
                 st.epSquare = checkedEpSquare(pos, begin, end);
                 const char* q = p;
@@ -165,7 +229,7 @@ const char* parseFen(Position& pos, const char* text, uint8_t* ignoredCastling) 
         }
     }
     pos.fenMalformed = wellFormed ? 0 : 1;
-    if (ignoredCastling) *ignoredCastling = wellFormed ? ignored : 0;
+    if (ignoredCastling) ignoredCastling[wellFormed ? ignored : 0] = 0;
     setUpFromBoard(pos);
     return p;
 }

@@ -7,10 +7,17 @@
 
 extern const char StartFen[];
 
+// Room for the castling letters of a FEN that gave no right, with the closing 0.
+constexpr int IgnoredCastlingSize = 17;
+
 // Fills the position from the FEN at the start of text and returns the place after the
 // last field it consumed. Any text is read without fault: a placement that is not eight
 // ranks of eight squares, or a side to move other than "w" or "b", leaves a position that
-// fails the validity checks. Missing fields take their defaults (White to move). Castling
-// rights without their king and rook on their squares are dropped, and put in
-// *ignoredCastling when given.
-const char* parseFen(Position& pos, const char* text, uint8_t* ignoredCastling = nullptr);
+// fails the validity checks. Missing fields take their defaults (White to move).
+//
+// The castling field is one of the strings of "KQkq", or for Chess960 any letters of
+// Shredder-FEN and X-FEN: a file letter names the castling rook, K and Q (k and q) the
+// outermost rook on the king's side. Rights without their king and rook on the squares they
+// need are dropped; when ignoredCastling is given (IgnoredCastlingSize characters), it gets
+// their letters as a string.
+const char* parseFen(Position& pos, const char* text, char* ignoredCastling = nullptr, bool chess960 = false);

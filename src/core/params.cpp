@@ -8,6 +8,7 @@ int32_t optionHash;
 int32_t optionThreads;
 int32_t optionMultiPV;
 uint8_t optionPonder;
+uint8_t optionChess960;
 
 void setDefaults() {
     searchIdle = 1;
@@ -16,6 +17,7 @@ void setDefaults() {
     stopping = 0;
     benchMode = 0;
     optionPonder = 0;
+    optionChess960 = 0;
 
     optionHash = 256;
     optionThreads = 12;

@@ -34,7 +34,7 @@ namespace {
 // Until the shell sets its reports, the search reports nothing.
 void noLine(const PVReport&) {}
 void noNoMove(bool) {}
-void noBestMove(Move, Move) {}
+void noBestMove(const Position&, Move, Move) {}
 void noProgress(int64_t, uint64_t) {}
 
 }  // namespace
@@ -161,14 +161,14 @@ void reportPV(Position& pos, int64_t elapsed, int alpha, int score, int beta) {
         static Move moves[MaxPVMoves];
         const int length = collectPV(pos, Move(line.move), moves);
         if (benchMode) continue;
-        searchReports.line(
-            PVReport{i + 1, ms, nodes, line.score, line.alpha, line.beta, line.depth >> 1, moves, length});
+        searchReports.line(PVReport{i + 1, ms, nodes, line.score, line.alpha, line.beta, line.depth >> 1,
+                                    moves, length, &pos});
     }
 }
 
 void reportBestMove(Position& root) {
     if (bestMove == 0) {
-        if (!benchMode) searchReports.bestMove(NoMove, NoMove);
+        if (!benchMode) searchReports.bestMove(root, NoMove, NoMove);
         return;
     }
     makeMoveAny(root, bestMove);
@@ -193,7 +193,7 @@ void reportBestMove(Position& root) {
     // Without a legal reply (mate or stalemate after the best move, or nothing known of
     // the position) the best move stands alone: strict clients reject a ponder move that
     // is not a move.
-    searchReports.bestMove(bestMove, ponder);
+    searchReports.bestMove(root, bestMove, ponder);
 }
 
 void setUpSearchRoot(Position& root) {

@@ -26,6 +26,7 @@ struct PVReport {
     int depth;        // plies
     const Move* moves;
     int length;
+    const Position* position;  // the position searched, for the notation of its moves
 };
 
 // What the search tells its user, as facts; the shell turns them into UCI text. Until the
@@ -33,8 +34,8 @@ struct PVReport {
 struct SearchReports {
     void (*line)(const PVReport& report);
     void (*noMove)(bool mated);  // the root has no legal move: mated or stalemate
-    // The move to play, and the reply to ponder on; NoMove for none of either.
-    void (*bestMove)(Move best, Move ponder);
+    // The move to play on the root position, and the reply to ponder on; NoMove for none.
+    void (*bestMove)(const Position& root, Move best, Move ponder);
     void (*progress)(int64_t ms, uint64_t nodes);  // the periodic line of a long search
 };
 extern SearchReports searchReports;

@@ -8,12 +8,16 @@
 #include "shell/movetext.h"
 #include "shell/output.h"
 
+// The position being counted, for the notation of its moves.
+static const Position* countedPosition = nullptr;
+
 static void printMoveCount(Move move, uint64_t count) {
     char text[8];
-    printLine("%s: %" PRIu64 "\n", moveToText(move, text), count);
+    printLine("%s: %" PRIu64 "\n", moveToText(move, text, *countedPosition), count);
 }
 
 bool perftCommand(Position& pos, int depth, const std::atomic<uint8_t>* stop) {
+    countedPosition = &pos;
     const PerftTotals totals = perftDivide(pos, depth, stop, printMoveCount);
     if (totals.stopped)
         printLine("info string perft stopped, incomplete: %d of %d moves counted\n", totals.counted,

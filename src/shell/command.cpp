@@ -164,18 +164,25 @@ static void perftLine(Position& root, const char* argument) {
 // game; empty when something else, the benchmark, set it up last).
 static std::string rootSetUp = "startpos";
 
-// "position ...": the set-up, and a word on the castling rights of the FEN that had no
-// king or rook to go with them and were dropped.
+// Text from the command line in an "info string" line: a control character there, a carriage
+// return above all, could make a GUI read the rest as a line of its own.
+static void makePrintable(char* text) {
+    for (; *text; ++text)
+        if (static_cast<unsigned char>(*text) < 0x20 || *text == 0x7F) *text = '?';
+}
+
+// "position ...": the set-up, and a word on the castling rights of the FEN that had no king
+// or rook to go with them and were dropped, and on a move that ended the list.
 static void positionLine(Position& root, const char* arguments) {
     rootSetUp = arguments;
-    const uint8_t ignored = positionCommand(root, arguments);
-    if (!ignored) return;
-    char rights[5];
-    int n = 0;
-    for (int i = 0; i < 4; ++i)
-        if (ignored & (1 << i)) rights[n++] = "KQkq"[i];
-    rights[n] = 0;
-    printLine("info string castling rights %s ignored: king or rook not on its square\n", rights);
+    PositionSetUp result = positionCommand(root, arguments);
+    makePrintable(result.ignoredCastling);
+    makePrintable(result.illegalMove);
+    if (result.ignoredCastling[0])
+        printLine("info string castling rights %s ignored: king or rook not on its square\n",
+                  result.ignoredCastling);
+    if (result.illegalMove[0])
+        printLine("info string illegal move in position command: %s\n", result.illegalMove);
 }
 
 // The commands carried out only while no search runs, "uci" apart.

@@ -5,6 +5,7 @@
 #include "board/attackmap.h"
 #include "board/bitboard.h"
 #include "board/makemove.h"
+#include "core/params.h"
 #include "movegen/generate.h"
 
 namespace {
@@ -52,10 +53,32 @@ Move moveFromText(const Position& pos, Move partial) {
     if (!partial) return NoMove;
     const Square from = moveFrom(partial), to = moveTo(partial);
     const uint8_t kind = kindOf(pos.board[from]);
-    if (kind == King && (to - from == 2 || from - to == 2)) return Move(partial | (MoveCastling << 12));
+    if (optionChess960) {
+        // The king onto one of its castling rooks: castling to that rook's side.
+        const Side side = isBlackPiece(pos.board[from]) ? Black : White;
+        if (kind == King && from == pos.castle.king[side] && pos.board[to] == pieceFor(side, Rook))
+            for (const bool shortSide : {true, false}) {
+                const int index = castlingIndex(side, shortSide);
+                if (pos.castle.rook[index] == to)
+                    return encodeMove(from, castlingKingTo(index), MoveCastling);
+            }
+    } else if (kind == King && (to - from == 2 || from - to == 2)) {
+        return Move(partial | (MoveCastling << 12));
+    }
     if (kind == Pawn && pos.state->epSquare && to == pos.state->epSquare)
         return Move(partial | (MoveEnPassant << 12));
     return partial;
+}
+
+char* moveToText(Move move, char* buffer, const Position& pos) {
+    moveToText(move, buffer);
+    if (optionChess960 && moveType(move) == MoveCastling) {
+        const Side side = rankOf(moveFrom(move)) == 0 ? White : Black;
+        const Square rook = pos.castle.rook[castlingIndexOfMove(side, moveTo(move))];
+        buffer[2] = char('a' + fileOf(rook));
+        buffer[3] = char('1' + rankOf(rook));
+    }
+    return buffer;
 }
 
 char* moveToText(Move move, char* buffer) {

@@ -19,6 +19,7 @@ const OptionRecord Options[] = {
     {"Threads", OptionSpin, 1, 12, 12, &optionThreads, nullptr, nullptr, onThreadsChange},
     {"MultiPV", OptionSpin, 1, 250, 1, &optionMultiPV, nullptr, nullptr, nullptr},
     {"Ponder", OptionCheck, 0, 0, 0, nullptr, &optionPonder, nullptr, nullptr},
+    {"UCI_Chess960", OptionCheck, 0, 0, 0, nullptr, &optionChess960, nullptr, nullptr},
     {"", OptionEnd, 0, 0, 0, nullptr, nullptr, nullptr, nullptr},
 };
 

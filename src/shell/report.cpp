@@ -40,7 +40,7 @@ void printPVLine(const PVReport& r) {
     char* out = pv;
     for (int i = 0; i < r.length; ++i) {
         if (i > 0) *out++ = ' ';
-        moveToText(r.moves[i], out);
+        moveToText(r.moves[i], out, *r.position);
         while (*out) ++out;
     }
     *out = 0;
@@ -56,14 +56,15 @@ void printNoMove(bool mated) {
     printLine(mated ? "info depth 0 score mate 0\n" : "info depth 0 score cp 0\n");
 }
 
-void printBestMove(Move best, Move ponder) {
+void printBestMove(const Position& root, Move best, Move ponder) {
     char bestText[8], ponderText[8];
     if (!best)
         printLine("bestmove 0000\n");
     else if (!ponder)
-        printLine("bestmove %s\n", moveToText(best, bestText));
+        printLine("bestmove %s\n", moveToText(best, bestText, root));
     else
-        printLine("bestmove %s ponder %s\n", moveToText(best, bestText), moveToText(ponder, ponderText));
+        printLine("bestmove %s ponder %s\n", moveToText(best, bestText, root),
+                  moveToText(ponder, ponderText, root));
 }
 
 void printProgress(int64_t ms, uint64_t nodes) {
