@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cinttypes>
 #include <cstdarg>
 #include <cstdio>
@@ -13,6 +14,7 @@
 
 #include "board/attackmap.h"
 #include "board/bitboard.h"
+#include "board/castling.h"
 #include "board/makemove.h"
 #include "board/position.h"
 #include "core/flags.h"
@@ -52,6 +54,19 @@ std::string moveName(Move move) {
     return moveToText(move, text);
 }
 
+// The move as the engine writes it to the GUI, in the notation of the UCI_Chess960 option.
+std::string moveText(const Position& pos, Move move) {
+    char text[8];
+    return moveToText(move, text, pos);
+}
+
+// Sets the UCI_Chess960 option while it lives.
+struct Chess960Option {
+    uint8_t saved = optionChess960;
+    explicit Chess960Option(bool on) { optionChess960 = on; }
+    ~Chess960Option() { optionChess960 = saved; }
+};
+
 // The position in FEN, for the messages (the move counters are left out).
 std::string fenOf(const Position& pos) {
     static const char Letters[] = " PNKBBRQ pnkbbrq";
@@ -72,11 +87,18 @@ std::string fenOf(const Position& pos) {
         if (rank) fen += '/';
     }
     fen += pos.sideToMove == White ? " w " : " b ";
+    // KQkq for the standard squares of king and rooks, the rooks' files otherwise.
     const uint8_t castling = pos.state->castling;
-    if (castling & 1) fen += 'K';
-    if (castling & 2) fen += 'Q';
-    if (castling & 4) fen += 'k';
-    if (castling & 8) fen += 'q';
+    CastlingRules standard;
+    setStandardCastling(standard);
+    const bool standardSquares = std::memcmp(pos.castle.king, standard.king, sizeof standard.king) == 0 &&
+                                 std::memcmp(pos.castle.rook, standard.rook, sizeof standard.rook) == 0;
+    for (int index = 0; index < 4; ++index) {
+        if (!(castling & castlingRight(index))) continue;
+        const char file = char('a' + fileOf(pos.castle.rook[index]));
+        const char letter = standardSquares ? "KQkq"[index] : file;
+        fen += castlingSide(index) == White ? char(std::toupper(letter)) : letter;
+    }
     if (!(castling & 15)) fen += '-';
     fen += ' ';
     fen += pos.state->epSquare ? squareName(pos.state->epSquare) : "-";
@@ -174,8 +196,9 @@ std::vector<Move> generatedLegalMoves(Position& pos, Move* duplicate = nullptr) 
 }
 
 // The squares a man of the kind could reach from the square on an empty board, castling
-// and double steps included: every move of the man lands on one of them.
-Bitboard reachOnEmptyBoard(uint8_t kind, Side side, Square from) {
+// (the king's destinations by the position's castling rules) and double steps included:
+// every move of the man lands on one of them.
+Bitboard reachOnEmptyBoard(const Position& pos, uint8_t kind, Side side, Square from) {
     switch (kind) {
         case Pawn: {
             const int up = side == White ? 8 : -8;
@@ -187,7 +210,9 @@ Bitboard reachOnEmptyBoard(uint8_t kind, Side side, Square from) {
             return KnightAttacks[from];
         case King:
             return KingAttacks[from] |
-                   (from == (side == White ? E1 : E8) ? SquareBB[from - 2] | SquareBB[from + 2] : 0);
+                   (from == pos.castle.king[side] ? SquareBB[castlingKingTo(castlingIndex(side, true))] |
+                                                        SquareBB[castlingKingTo(castlingIndex(side, false))]
+                                                  : 0);
         case Rook:
             return RookRays[from];
         case Queen:
@@ -208,7 +233,7 @@ std::vector<Move> bruteForceLegalMoves(Position& pos) {
     for (Bitboard men = pos.pieces[menOf(us)]; men; men &= men - 1) {
         const Square from = lowestSquare(men);
         const uint8_t kind = kindOf(pos.board[from]);
-        for (Bitboard targets = reachOnEmptyBoard(kind, us, from); targets; targets &= targets - 1) {
+        for (Bitboard targets = reachOnEmptyBoard(pos, kind, us, from); targets; targets &= targets - 1) {
             const Square to = lowestSquare(targets);
             int types[4] = {MoveNormal};
             int typeCount = 1;
@@ -249,9 +274,9 @@ std::string moveListProblem(Position& pos, const std::vector<Move>& generated, M
                    formatted(" (type %d) is no move of its man or refused by the pseudo-legality test",
                              moveType(m));
     for (Move m : generated) {
-        const std::string text = moveName(m);
+        const std::string text = moveText(pos, m);
         const Move found = legalMoveFromText(pos, text.c_str(), text.size());
-        if (found != m) return "the move text " + text + " is read as " + moveName(found);
+        if (found != m) return "the move text " + text + " is read as " + moveText(pos, found);
     }
     return "";
 }
@@ -401,17 +426,20 @@ std::string positionProblem(const Position& pos) {
     if (attackersOf(pos, kingSquare(pos, them), us)) return "the side not to move is in check";
 
     if (st.castling & ~15) return formatted("castling rights %d", st.castling);
-    static const struct {
-        uint8_t right;
-        Square king, rook;
-        uint8_t kingCode, rookCode;
-    } Rights[] = {{1, E1, H1, WhiteKing, WhiteRook},
-                  {2, E1, A1, WhiteKing, WhiteRook},
-                  {4, E8, H8, BlackKing, BlackRook},
-                  {8, E8, A8, BlackKing, BlackRook}};
-    for (const auto& r : Rights)
-        if ((st.castling & r.right) && (pos.board[r.king] != r.kingCode || pos.board[r.rook] != r.rookCode))
-            return formatted("castling right %d without its king and rook at home", r.right);
+    // Each right has its king and its rook on their squares, on the side's first rank, the
+    // short right's rook on the king's h-file side and the long right's on its a-file side.
+    for (int index = 0; index < 4; ++index) {
+        if (!(st.castling & castlingRight(index))) continue;
+        const Side side = castlingSide(index);
+        const Square king = pos.castle.king[side], rook = pos.castle.rook[index];
+        const int firstRank = side == White ? 0 : 7;
+        if (pos.board[king] != pieceFor(side, King) || pos.board[rook] != pieceFor(side, Rook))
+            return formatted("castling right %d without its king and rook at home", castlingRight(index));
+        if (rankOf(king) != firstRank || rankOf(rook) != firstRank ||
+            (fileOf(rook) > fileOf(king)) != isShortCastling(index))
+            return formatted("castling right %d with its king on %s and rook on %s", castlingRight(index),
+                             squareName(king).c_str(), squareName(rook).c_str());
+    }
 
     if (st.epSquare) {
         // The target lies behind the pawn that made the double step, on the third rank seen
@@ -452,8 +480,11 @@ std::string positionProblem(const Position& pos) {
 // -------------------------------------------------------------------------------------------
 // fuzz_position
 
-std::string checkPositionInput(const uint8_t* data, size_t size) {
+namespace {
+
+std::string checkPositionInMode(const uint8_t* data, size_t size, bool chess960) {
     Position& pos = checkedPosition();
+    const Chess960Option mode(chess960);
     const std::string arguments = textOf(data, size);
     positionCommand(pos, arguments.c_str());
     if (!positionValid) return "";
@@ -480,6 +511,16 @@ std::string checkPositionInput(const uint8_t* data, size_t size) {
     return problem.empty() ? "" : "in " + fenOf(pos) + ": " + problem;
 }
 
+}  // namespace
+
+std::string checkPositionInput(const uint8_t* data, size_t size) {
+    for (const bool chess960 : {false, true}) {
+        const std::string problem = checkPositionInMode(data, size, chess960);
+        if (!problem.empty()) return (chess960 ? "with UCI_Chess960: " : "") + problem;
+    }
+    return "";
+}
+
 // -------------------------------------------------------------------------------------------
 // fuzz_moves
 
@@ -503,13 +544,25 @@ const char* const MoveFens[] = {
     "r3k2r/8/8/8/2b5/8/8/R3K2R w KQkq - 0 1",
     "rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3",
     "7k/5Q2/6K1/8/8/8/8/8 b - - 0 1",
+    // Chess960: a king already on its destination, a rook already on its, king and rook
+    // trading squares, a rook between the king and its destination, a rook that shields the
+    // king's destination along the first rank, and double Chess960.
+    "1r4kr/8/8/8/8/8/8/1R4KR w HBhb - 0 1",
+    "2rk1r2/8/8/8/8/8/8/2RK1R2 w FCfc - 0 1",
+    "5kr1/8/8/8/8/8/8/5KR1 w Gg - 0 1",
+    "r5k1/8/8/8/8/8/8/1K1R4 w D - 0 1",
+    "1r4k1/8/8/8/8/8/8/qR4K1 w B - 0 1",
+    "bqnrkrnb/pppppppp/8/8/8/8/PPPPPPPP/RNBBKQNR w AHdf - 0 1",
 };
 
 }  // namespace
 
 std::string checkMovesInput(const uint8_t* data, size_t size) {
     Position& pos = checkedPosition();
-    const char* const fen = MoveFens[size ? data[0] % std::size(MoveFens) : 0];
+    // The first byte also picks the notation of castling, and with it the castling field.
+    const size_t pick = size ? data[0] : 0;
+    const Chess960Option mode((pick / std::size(MoveFens)) & 1);
+    const char* const fen = MoveFens[pick % std::size(MoveFens)];
     positionCommand(pos, (std::string("fen ") + fen).c_str());
     if (!positionValid) return std::string("the position ") + fen + " is marked invalid";
     const std::string text = size ? std::string(reinterpret_cast<const char*>(data) + 1, size - 1) : "";
@@ -549,7 +602,7 @@ std::string checkMovesInput(const uint8_t* data, size_t size) {
         makeMoveAny(pos, move);
         computeAttacks(pos);
         pos.historyLength = 0;
-        played += (played.empty() ? " moves " : " ") + moveName(move);
+        played += (played.empty() ? " moves " : " ") + moveText(pos, move);
         newPosition = true;
         if (!positionIsValid(pos)) break;
     }
@@ -683,14 +736,15 @@ std::string bestMoveProblem(Position& root, const std::string& line, const std::
     }
     const std::vector<Move>& allowed = restricted.empty() ? legal : restricted;
     const auto found =
-        std::find_if(allowed.begin(), allowed.end(), [&](Move m) { return moveName(m) == words[1]; });
+        std::find_if(allowed.begin(), allowed.end(), [&](Move m) { return moveText(root, m) == words[1]; });
     if (found == allowed.end()) return "\"" + best[0] + "\": the move may not be played";
     if (words.size() == 4) {
         makeMoveAny(root, *found);
         const std::vector<Move> replies = generatedLegalMoves(root);
         unmakeMoveAny(root, *found);
         computeAttacks(root);
-        if (std::none_of(replies.begin(), replies.end(), [&](Move m) { return moveName(m) == words[3]; }))
+        if (std::none_of(replies.begin(), replies.end(),
+                         [&](Move m) { return moveText(root, m) == words[3]; }))
             return "\"" + best[0] + "\": the ponder move is not legal";
     }
     return "";
@@ -742,6 +796,9 @@ struct CommandSession {
 std::string checkCommandsInput(const uint8_t* data, size_t size) {
     checkedPosition();
     CommandSession session;
+    // Inputs of odd length run with the UCI_Chess960 option on (a "setoption" may still
+    // change it), so that both notations of castling meet every command.
+    const Chess960Option mode(size & 1);
     int searches = 0;
     for (std::string line : commandLines(data, size)) {
         if (!boundLine(line, searches)) continue;

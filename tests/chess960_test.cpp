@@ -127,6 +127,38 @@ TEST(Chess960, CastlingWithAnyRook) {
     }
 }
 
+// A Chess960 position set up with the option, which is then switched off, still plays by
+// its castling rules. Castling is
+// written as the king's move two files over where the king moves two files, and as the king
+// taking its rook where it moves one file, none or more: every legal move's text reads back
+// as that move.
+TEST(Chess960, CastlingTextWithoutTheOptionReadsBack) {
+    const struct {
+        const char* fen;
+        const char* castling;
+    } Cases[] = {
+        {"4k3/8/8/8/8/8/8/4KR2 w F - 0 1", "e1g1"}, {"4k3/8/8/8/8/8/8/6KR w H - 0 1", "g1h1"},
+        {"4k3/8/8/8/8/8/8/5KR1 w G - 0 1", "f1g1"}, {"4k3/8/8/8/8/8/8/1KR5 w C - 0 1", "b1c1"},
+        {"k7/8/8/8/8/8/8/3K3R w H - 0 1", "d1h1"},
+    };
+    for (const auto& c : Cases) {
+        Position* set = nullptr;
+        {
+            Chess960Mode mode;
+            set = &setUp960(c.fen);
+        }
+        Position& pos = *set;
+        ASSERT_TRUE(positionValid) << c.fen;
+        const std::vector<std::string> texts = legalMoveTexts(pos);
+        EXPECT_NE(std::find(texts.begin(), texts.end(), c.castling), texts.end()) << c.fen;
+        for (const Move m : legalMoves(pos)) {
+            char text[8];
+            moveToText(m, text, pos);
+            EXPECT_EQ(legalMoveFromText(pos, text, std::strlen(text)), m) << c.fen << " " << text;
+        }
+    }
+}
+
 // The castling field in both forms, and the letters that give no right: each is dropped
 // and reported, and the board stays playable.
 TEST(Chess960, CastlingFields) {

@@ -1,9 +1,10 @@
 #!/bin/sh
 # Builds the engine and runs the tests: the layer order of the source folders, every test
 # in the optimised build (each in a process of its own, then all in one process in a
-# shuffled order, so that what one test leaves behind cannot hide), in a build with
-# AddressSanitizer and UndefinedBehaviorSanitizer (the slow suites are left out there), and
-# the tests that start threads in a build with ThreadSanitizer. Then the libFuzzer targets
+# shuffled order, so that what one test leaves behind cannot hide), the build of the root
+# Makefile with its bench signature, every test in a build with AddressSanitizer and
+# UndefinedBehaviorSanitizer (the slow suites are left out there), and the tests that start
+# threads in a build with ThreadSanitizer. Then the libFuzzer targets
 # run for a fixed time each, and the Windows build, cross-built with MinGW-w64, is tested
 # under Wine.
 set -eu
@@ -20,6 +21,9 @@ ctest --test-dir build --output-on-failure -j "$jobs"
 seed=$(($(date +%s) % 99999 + 1))
 echo "all tests in one process, shuffled: ./build/orvo_tests --gtest_shuffle --gtest_random_seed=$seed"
 ./build/orvo_tests --gtest_shuffle --gtest_random_seed="$seed" --gtest_brief=1
+# The build that distributed testing makes, "make EXE=<name>" in a copy of the tree, and its
+# bench signature.
+./tools/test-makefile.sh
 
 cmake -S . -B build-sanitize -G Ninja -DORVO_SANITIZE=ON
 cmake --build build-sanitize -j "$jobs"

@@ -10,6 +10,16 @@
 
 namespace {
 
+// Whether the castling of the right is written as the king taking its rook. With the
+// UCI_Chess960 option it always is. Without it, castling is the king's move two files over,
+// as in standard chess; but with the king and rooks of a Chess960 position set up without
+// the option, the king may reach its destination in one step, none at all or several, and
+// that text would be another move or none: then the king takes its rook there too.
+bool castlingAsRookCapture(const Position& pos, int index) {
+    const int files = fileOf(castlingKingTo(index)) - fileOf(pos.castle.king[castlingSide(index)]);
+    return optionChess960 || (files != 2 && files != -2);
+}
+
 bool squareFromText(const char* t, Square& s) {
     if (t[0] < 'a' || t[0] > 'h' || t[1] < '1' || t[1] > '8') return false;
     s = makeSquare(t[0] - 'a', t[1] - '1');
@@ -53,18 +63,16 @@ Move moveFromText(const Position& pos, Move partial) {
     if (!partial) return NoMove;
     const Square from = moveFrom(partial), to = moveTo(partial);
     const uint8_t kind = kindOf(pos.board[from]);
-    if (optionChess960) {
-        // The king onto one of its castling rooks: castling to that rook's side.
-        const Side side = isBlackPiece(pos.board[from]) ? Black : White;
-        if (kind == King && from == pos.castle.king[side] && pos.board[to] == pieceFor(side, Rook))
-            for (const bool shortSide : {true, false}) {
-                const int index = castlingIndex(side, shortSide);
-                if (pos.castle.rook[index] == to)
-                    return encodeMove(from, castlingKingTo(index), MoveCastling);
-            }
-    } else if (kind == King && (to - from == 2 || from - to == 2)) {
+    // The king onto one of its castling rooks: castling to that rook's side.
+    const Side side = isBlackPiece(pos.board[from]) ? Black : White;
+    if (kind == King && from == pos.castle.king[side] && pos.board[to] == pieceFor(side, Rook))
+        for (const bool shortSide : {true, false}) {
+            const int index = castlingIndex(side, shortSide);
+            if (pos.castle.rook[index] == to && castlingAsRookCapture(pos, index))
+                return encodeMove(from, castlingKingTo(index), MoveCastling);
+        }
+    if (!optionChess960 && kind == King && (to - from == 2 || from - to == 2))
         return Move(partial | (MoveCastling << 12));
-    }
     if (kind == Pawn && pos.state->epSquare && to == pos.state->epSquare)
         return Move(partial | (MoveEnPassant << 12));
     return partial;
@@ -72,9 +80,10 @@ Move moveFromText(const Position& pos, Move partial) {
 
 char* moveToText(Move move, char* buffer, const Position& pos) {
     moveToText(move, buffer);
-    if (optionChess960 && moveType(move) == MoveCastling) {
-        const Side side = rankOf(moveFrom(move)) == 0 ? White : Black;
-        const Square rook = pos.castle.rook[castlingIndexOfMove(side, moveTo(move))];
+    const Side side = rankOf(moveFrom(move)) == 0 ? White : Black;
+    const int index = castlingIndexOfMove(side, moveTo(move));
+    if (moveType(move) == MoveCastling && castlingAsRookCapture(pos, index)) {
+        const Square rook = pos.castle.rook[index];
         buffer[2] = char('a' + fileOf(rook));
         buffer[3] = char('1' + rankOf(rook));
     }

@@ -16,8 +16,9 @@
 import { spawn } from 'node:child_process';
 import { createInterface } from 'node:readline';
 import { Chess } from 'chessops/chess';
-import { makeFen, parseFen } from 'chessops/fen';
-import { makeSquare, squareFile, squareRank } from 'chessops/util';
+import { parseFen } from 'chessops/fen';
+import { squareRank } from 'chessops/util';
+import { backRank, makeRandom, shredderFen, startFen, xFen } from './chess960.mjs';
 
 function option(name, fallback) {
   const i = process.argv.indexOf(name);
@@ -28,76 +29,9 @@ const oracle = option('--oracle', '/usr/games/stockfish');
 const count = Number(option('--count', '40'));
 const depth = Number(option('--depth', '4'));
 const check = option('--check', undefined);
-let seed = Number(option('--seed', String(Date.now() % 2147483647)));
+const seed = Number(option('--seed', String(Date.now() % 2147483647)));
 
-// A small deterministic generator, so that a seed gives the same positions again.
-function random(n) {
-  seed = (seed * 48271) % 2147483647;
-  return seed % n;
-}
-
-// A random back rank of Chess960: bishops on squares of both colours, the king between
-// the rooks.
-function backRank() {
-  const rank = Array(8).fill(null);
-  rank[2 * random(4)] = 'b';
-  rank[2 * random(4) + 1] = 'b';
-  const free = () => rank.map((p, i) => (p ? -1 : i)).filter((i) => i >= 0);
-  for (const piece of ['q', 'n', 'n']) {
-    const squares = free();
-    rank[squares[random(squares.length)]] = piece;
-  }
-  const [a, b, c] = free();
-  rank[a] = 'r';
-  rank[b] = 'k';
-  rank[c] = 'r';
-  return rank;
-}
-
-// A FEN with the given back ranks (White's, Black's) and every castling right, in
-// Shredder-FEN.
-function startFen(white, black, clearBackRanks) {
-  const rankText = (rank, upper) => {
-    let text = '';
-    let empty = 0;
-    for (const p of rank) {
-      const keep = p && (!clearBackRanks || p === 'k' || p === 'r');
-      if (!keep) {
-        ++empty;
-        continue;
-      }
-      if (empty) text += empty;
-      empty = 0;
-      text += upper ? p.toUpperCase() : p;
-    }
-    return text + (empty ? empty : '');
-  };
-  const rights = (rank, upper) =>
-    rank
-      .map((p, i) => (p === 'r' ? 'abcdefgh'[i] : ''))
-      .join('')
-      .split('')
-      .reverse()
-      .map((f) => (upper ? f.toUpperCase() : f))
-      .join('');
-  return `${rankText(black, false)}/pppppppp/8/8/8/8/PPPPPPPP/${rankText(white, true)} w ${rights(white, true)}${rights(black, false)} - 0 1`;
-}
-
-// The castling field of the position in Shredder-FEN: the file letters of the rooks.
-function shredderFen(pos) {
-  const fen = makeFen(pos.toSetup()).split(' ');
-  let rights = '';
-  for (const square of Array.from(pos.castles.castlingRights).reverse()) {
-    const letter = 'abcdefgh'[squareFile(square)];
-    rights += squareRank(square) === 0 ? letter.toUpperCase() : '';
-  }
-  for (const square of Array.from(pos.castles.castlingRights).reverse()) {
-    const letter = 'abcdefgh'[squareFile(square)];
-    rights += squareRank(square) === 7 ? letter : '';
-  }
-  fen[2] = rights || '-';
-  return fen.join(' ');
-}
+const random = makeRandom(seed);
 
 function randomMoves(pos, plies) {
   for (let i = 0; i < plies; ++i) {
@@ -114,12 +48,12 @@ function randomMoves(pos, plies) {
 function makePositions() {
   const fens = [];
   for (let i = 0; i < count; ++i) {
-    const white = backRank();
-    const black = i % 2 ? backRank() : white; // every other one double Chess960
+    const white = backRank(random);
+    const black = i % 2 ? backRank(random) : white; // every other one double Chess960
     const cleared = i % 4 === 3;
     const pos = Chess.fromSetup(parseFen(startFen(white, black, cleared)).unwrap()).unwrap();
     randomMoves(pos, cleared ? random(3) : random(12));
-    fens.push(i % 3 === 0 ? shredderFen(pos) : makeFen(pos.toSetup()));
+    fens.push(i % 3 === 0 ? shredderFen(pos) : xFen(pos));
   }
   return fens;
 }
