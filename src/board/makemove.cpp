@@ -15,49 +15,41 @@ namespace {
 // rule50 is a byte: it stops at 255 instead of wrapping to small values.
 inline uint8_t nextRule50(uint8_t rule50) { return uint8_t(rule50 + (rule50 != 255)); }
 
-// Castling moves the king from `from` to `to` and the rook of the right to its square beside
-// the king. Either may already stand on its destination, and each may end where the other
-// started, so both are lifted before either is put down.
+// Castling lifts the king and the rook of the right and puts them down on their squares
+// beside each other; taking it back does the same the other way. Either may already stand on
+// its destination, and each may end where the other started, so both are lifted before either
+// is put down.
 template <Side Us>
-void moveCastlingMen(Position& pos, Square from, Square to) {
+void placeCastlingMen(Position& pos, Square kingFrom, Square kingTo, Square rookFrom, Square rookTo) {
     constexpr int OurMen = menOf(Us);
     constexpr uint8_t OurKing = pieceFor(Us, King), OurRook = pieceFor(Us, Rook);
-    const int right = castlingIndexOfMove(Us, to);
-    const Square rookFrom = pos.castle.rook[right], rookTo = castlingRookTo(right);
-    const Bitboard kingMove = SquareBB[from] ^ SquareBB[to], rookMove = SquareBB[rookFrom] ^ SquareBB[rookTo];
+    const Bitboard kingMove = SquareBB[kingFrom] ^ SquareBB[kingTo],
+                   rookMove = SquareBB[rookFrom] ^ SquareBB[rookTo];
     pos.pieces[OurMen] ^= kingMove ^ rookMove;
     pos.pieces[AllMen] ^= kingMove ^ rookMove;
     pos.pieces[OurKing] ^= kingMove;
     pos.pieces[OurRook] ^= rookMove;
-    pos.board[from] = NoPiece;
+    pos.board[kingFrom] = NoPiece;
     pos.board[rookFrom] = NoPiece;
     pos.board[rookTo] = OurRook;
-    pos.board[to] = OurKing;
+    pos.board[kingTo] = OurKing;
     if constexpr (Us == White)
-        pos.whiteKingSquare = uint8_t(to);
+        pos.whiteKingSquare = uint8_t(kingTo);
     else
-        pos.blackKingSquare = uint8_t(to);
+        pos.blackKingSquare = uint8_t(kingTo);
+}
+
+// The king's move of a castling move from `from` to `to`, and its rook's.
+template <Side Us>
+void moveCastlingMen(Position& pos, Square from, Square to) {
+    const int right = castlingIndexOfMove(Us, to);
+    placeCastlingMen<Us>(pos, from, to, pos.castle.rook[right], castlingRookTo(right));
 }
 
 template <Side Us>
 void unmoveCastlingMen(Position& pos, Square from, Square to) {
-    constexpr int OurMen = menOf(Us);
-    constexpr uint8_t OurKing = pieceFor(Us, King), OurRook = pieceFor(Us, Rook);
     const int right = castlingIndexOfMove(Us, to);
-    const Square rookFrom = pos.castle.rook[right], rookTo = castlingRookTo(right);
-    const Bitboard kingMove = SquareBB[from] ^ SquareBB[to], rookMove = SquareBB[rookFrom] ^ SquareBB[rookTo];
-    pos.pieces[OurMen] ^= kingMove ^ rookMove;
-    pos.pieces[AllMen] ^= kingMove ^ rookMove;
-    pos.pieces[OurKing] ^= kingMove;
-    pos.pieces[OurRook] ^= rookMove;
-    pos.board[to] = NoPiece;
-    pos.board[rookTo] = NoPiece;
-    pos.board[rookFrom] = OurRook;
-    pos.board[from] = OurKing;
-    if constexpr (Us == White)
-        pos.whiteKingSquare = uint8_t(from);
-    else
-        pos.blackKingSquare = uint8_t(from);
+    placeCastlingMen<Us>(pos, to, from, castlingRookTo(right), pos.castle.rook[right]);
 }
 
 }  // namespace
