@@ -1,6 +1,7 @@
 // The time allocation of "go".
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "board/position.h"
@@ -17,6 +18,7 @@ struct GoTest : ::testing::Test {
     Position pos{};
     void SetUp() override {
         setDefaults();
+        optionMoveOverhead = 0;  // the limits below are those of the whole clock
         initPosition(pos);
         positionCommand(pos, "startpos");
     }
@@ -33,6 +35,27 @@ TEST_F(GoTest, ClockWithoutMovesToGo) {
     optionPonder = 1;
     parseGo(pos, "go wtime 60000");
     EXPECT_EQ(easyTimeLimit, 2400000 * 33 / 100);
+}
+
+// The Move Overhead is taken off the clock before the limits are computed: 700 ms of it on a
+// clock 700 ms longer give the limits of the shorter clock.
+TEST_F(GoTest, MoveOverheadComesOffTheClock) {
+    const struct {
+        const char *clock, *longer;
+    } Cases[] = {
+        {"go wtime 60000 winc 1000", "go wtime 60700 winc 1000"},
+        {"go wtime 60000 movestogo 3", "go wtime 60700 movestogo 3"},
+        {"go wtime 800", "go wtime 1500"},
+    };
+    for (const auto& c : Cases) {
+        optionMoveOverhead = 0;
+        parseGo(pos, c.clock);
+        const int64_t limits[] = {hardTimeLimit, fullTimeLimit, mainTimeLimit, easyTimeLimit};
+        optionMoveOverhead = 700;
+        parseGo(pos, c.longer);
+        const int64_t withOverhead[] = {hardTimeLimit, fullTimeLimit, mainTimeLimit, easyTimeLimit};
+        EXPECT_TRUE(std::equal(limits, limits + 4, withOverhead)) << c.clock;
+    }
 }
 
 TEST_F(GoTest, IncrementAndAllocationCappedByHardLimit) {

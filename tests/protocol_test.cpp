@@ -200,7 +200,7 @@ TEST(ProtocolProcess, PrincipalVariationsEndWhereTheGameIsDrawn) {
 TEST(ProtocolProcess, OptionsAnswerUnknownNamesAndClampedValues) {
     StartedEngine engine;
     engine.send("setoption name NoSuchThing value 3");
-    engine.send("setoption name Clear Hash");
+    engine.send("setoption name Skill Level");
     engine.send("setoption name MultiPV value 999");
     engine.send("setoption name Hash value 0");
     engine.send("setoption name Threads value 1");  // in range: nothing to say
@@ -209,7 +209,7 @@ TEST(ProtocolProcess, OptionsAnswerUnknownNamesAndClampedValues) {
     ASSERT_TRUE(engine.waitFor("readyok", 10000 * SlowBuildFactor, &lines));
     const std::vector<std::string> expected = {
         "info string no such option: NoSuchThing",
-        "info string no such option: Clear Hash",
+        "info string no such option: Skill Level",
         "info string MultiPV value 999 is out of range, set to 250",
         "info string Hash value 0 is out of range, set to 1",
     };

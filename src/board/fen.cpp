@@ -1,5 +1,6 @@
 #include "board/fen.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "board/bitboard.h"
@@ -198,6 +199,7 @@ const char* parseFen(Position& pos, const char* text, char* ignoredCastling, boo
     // Fields left out take their defaults: White to move (many GUIs send the board and
     // the side alone), no castling, no en passant, no plies towards the fifty-move rule.
     pos.sideToMove = White;
+    pos.moveNumber = 1;
     setStandardCastling(pos.castle);
     int ignored = 0;
     const char *begin, *end;
@@ -223,7 +225,13 @@ const char* parseFen(Position& pos, const char* text, char* ignoredCastling, boo
                         rule50 = rule50 * 10 + (*c - '0') > 255 ? 255 : rule50 * 10 + (*c - '0');
                     st.rule50 = uint8_t(rule50);
                     p = q;
-                    if (nextField(q, begin, end) && isDigit(*begin)) p = q;  // the move number is not used
+                    if (nextField(q, begin, end) && isDigit(*begin)) {
+                        int number = 0;
+                        for (const char* c = begin; c < end && isDigit(*c); ++c)
+                            number = number * 10 + (*c - '0') > 9999 ? 9999 : number * 10 + (*c - '0');
+                        pos.moveNumber = uint16_t(number < 1 ? 1 : number);
+                        p = q;
+                    }
                 }
             }
         }
@@ -232,4 +240,46 @@ const char* parseFen(Position& pos, const char* text, char* ignoredCastling, boo
     if (ignoredCastling) ignoredCastling[wellFormed ? ignored : 0] = 0;
     setUpFromBoard(pos);
     return p;
+}
+
+void writeFen(const Position& pos, char* out) {
+    static const char Letters[] = " PNKBBRQ pnkbbrq";
+    char* p = out;
+    for (int rank = 7; rank >= 0; --rank) {
+        int empty = 0;
+        for (int file = 0; file < 8; ++file) {
+            const uint8_t code = pos.board[makeSquare(file, rank)];
+            if (code == NoPiece) {
+                ++empty;
+                continue;
+            }
+            if (empty) *p++ = char('0' + empty);
+            empty = 0;
+            *p++ = code < 16 ? Letters[code] : '?';
+        }
+        if (empty) *p++ = char('0' + empty);
+        if (rank) *p++ = '/';
+    }
+    *p++ = ' ';
+    *p++ = pos.sideToMove == White ? 'w' : 'b';
+    *p++ = ' ';
+    const uint8_t rights = pos.state->castling;
+    CastlingRules standard;
+    setStandardCastling(standard);
+    const bool standardSquares = std::memcmp(pos.castle.king, standard.king, sizeof standard.king) == 0 &&
+                                 std::memcmp(pos.castle.rook, standard.rook, sizeof standard.rook) == 0;
+    for (int index = 0; index < 4; ++index) {
+        if (!(rights & castlingRight(index))) continue;
+        const char letter = standardSquares ? "KQkq"[index] : char('a' + fileOf(pos.castle.rook[index]));
+        *p++ = castlingSide(index) == White && !standardSquares ? char(letter - 'a' + 'A') : letter;
+    }
+    if (!(rights & 15)) *p++ = '-';
+    *p++ = ' ';
+    if (pos.state->epSquare) {
+        *p++ = char('a' + fileOf(pos.state->epSquare));
+        *p++ = char('1' + rankOf(pos.state->epSquare));
+    } else {
+        *p++ = '-';
+    }
+    snprintf(p, size_t(FenSize - (p - out)), " %d %d", pos.state->rule50, pos.moveNumber);
 }

@@ -21,3 +21,11 @@ constexpr int IgnoredCastlingSize = 17;
 // need are dropped; when ignoredCastling is given (IgnoredCastlingSize characters), it gets
 // their letters as a string.
 const char* parseFen(Position& pos, const char* text, char* ignoredCastling = nullptr, bool chess960 = false);
+
+// Room for the longest FEN writeFen writes, with the closing 0.
+constexpr int FenSize = 96;
+
+// Writes the position's FEN. The castling field is "KQkq" where the kings and the castling
+// rooks stand on the squares of standard chess, and the rooks' file letters (Shredder-FEN)
+// otherwise; the move counters are the fifty-move count and the position's move number.
+void writeFen(const Position& pos, char* out);

@@ -74,6 +74,7 @@ struct Position {
     uint8_t abortFlag;       // raised by another thread to make every node search return at once;
                              // always accessed through abortRaised / setAbort
     uint8_t fenMalformed;    // the FEN of the last set-up described no board: the checks fail
+    uint16_t moveNumber;     // the FEN's full-move number, counted on by the moves of "position"
 };
 
 // The position that "position", "ucinewgame" and "go" work on.

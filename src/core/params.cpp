@@ -9,6 +9,7 @@ int32_t optionThreads;
 int32_t optionMultiPV;
 uint8_t optionPonder;
 uint8_t optionChess960;
+int32_t optionMoveOverhead;
 
 void setDefaults() {
     searchIdle = 1;
@@ -22,6 +23,7 @@ void setDefaults() {
     optionHash = 256;
     optionThreads = 12;
     optionMultiPV = 1;
+    optionMoveOverhead = 10;
 
     TuningParameters& t = tuning;
     t.HighEvalThreshold = 13000;

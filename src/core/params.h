@@ -114,11 +114,12 @@ struct TuningParameters {
 extern TuningParameters tuning;
 
 // UCI option values.
-extern int32_t optionHash;      // megabytes, the power of two actually in use
-extern int32_t optionThreads;   // requested search threads
-extern int32_t optionMultiPV;   // principal variations searched and reported
-extern uint8_t optionPonder;    // 1 when the GUI may ponder
-extern uint8_t optionChess960;  // 1 for Chess960: castling read and written as the king taking its rook
+extern int32_t optionHash;          // megabytes, the power of two actually in use
+extern int32_t optionThreads;       // requested search threads
+extern int32_t optionMultiPV;       // principal variations searched and reported
+extern uint8_t optionPonder;        // 1 when the GUI may ponder
+extern uint8_t optionChess960;      // 1 for Chess960: castling read and written as the king taking its rook
+extern int32_t optionMoveOverhead;  // milliseconds kept back from each clock for the delay to the GUI
 
 // Sets every tuning parameter, shell flag and option value to its default.
 void setDefaults();

@@ -218,8 +218,11 @@ void newGame(Position& pos) {
     // history length 0; this also marks the position valid.
     parseFen(pos, StartFen);
     std::memset(pos.keyHistory, 0, sizeof pos.keyHistory);
+    clearSearchMemory();
+}
 
-    // What one search hands to the next: nothing survives into a new game.
+void clearSearchMemory() {
+    // What one search hands to the next: nothing survives.
     previousSearchDepth = 1000;
     bestMove = 0;
     instantMoveArmed = 1;

@@ -54,6 +54,10 @@ void connectSearch();
 // one search hands to the next.
 void newGame(Position& pos);
 
+// Clears the game's tables and what one search hands to the next, as a new game does, and
+// keeps the position: the next search searches as in a fresh process.
+void clearSearchMemory();
+
 // Sets the root up as a search starts it: the key history of the game for repetitions
 // (without a clock only positions already repeated count), the current record as the
 // second one of a cleared stack at ply 0, and a new table generation in every record.

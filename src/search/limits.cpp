@@ -51,6 +51,10 @@ void allocateTime(int64_t t, int64_t inc, int64_t movesToGo) {
         return;
     }
     untimedSearch = 0;
+    // The Move Overhead is kept back: the limits come from the clock that remains once the
+    // delay between the engine and the GUI or server is paid.
+    t -= int64_t(optionMoveOverhead) * 1000;
+    if (t < 0) t = 0;
     const TuningParameters& p = tuning;
     int64_t hard, allocation;
     if (movesToGo == 0) {

@@ -42,7 +42,8 @@ void clearLimits();
 
 // Turns the clock of the side to move into time limits: its time left, its increment and
 // the moves to go until the next time control (0 when none), all in microseconds but the
-// last; a time of Never means no clock, and the search is untimed.
+// last; a time of Never means no clock, and the search is untimed. The Move Overhead option's
+// milliseconds are taken off the time left first.
 void allocateTime(int64_t time, int64_t increment, int64_t movesToGo);
 
 // The running search has no limit of its own: a plain "go", or one whose limits were all

@@ -2,6 +2,7 @@
 
 #include <cinttypes>
 
+#include "board/fen.h"
 #include "board/position.h"
 #include "eval/evaluate.h"
 #include "movegen/perft.h"
@@ -29,4 +30,22 @@ bool perftCommand(Position& pos, int depth, const std::atomic<uint8_t>* stop) {
 void evalCommand(Position& root) {
     const int stm = evaluateFully(root);
     printLine("info string eval white %d stm %d\n", root.sideToMove == White ? stm : -stm, stm);
+}
+
+void displayCommand(const Position& root) {
+    static const char Letters[] = " PNKBBRQ pnkbbrq";
+    static const char Rule[] = " +---+---+---+---+---+---+---+---+\n";
+    printLine("\n%s", Rule);
+    for (int rank = 7; rank >= 0; --rank) {
+        char row[40], *p = row;
+        for (int file = 0; file < 8; ++file) {
+            const uint8_t code = root.board[makeSquare(file, rank)];
+            p += snprintf(p, 5, " | %c", code < 16 ? Letters[code] : '?');
+        }
+        printLine("%s | %d\n%s", row, rank + 1, Rule);
+    }
+    printLine("   a   b   c   d   e   f   g   h\n\n");
+    char fen[FenSize];
+    writeFen(root, fen);
+    printLine("Fen: %s\nKey: %016" PRIX64 "\n", fen, root.state->key);
 }

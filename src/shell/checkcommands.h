@@ -1,4 +1,4 @@
-// The commands that check the engine from outside: "perft N" and "eval".
+// The commands that check the engine from outside: "perft N", "eval" and "d".
 #pragma once
 
 #include <atomic>
@@ -17,3 +17,7 @@ bool perftCommand(Position& pos, int depth, const std::atomic<uint8_t>* stop = n
 // "eval": evaluates the position with the full window, bypassing the evaluation hash, and
 // prints "info string eval white <V> stm <E>".
 void evalCommand(Position& root);
+
+// "d": the board as a diagram, White at the bottom, then "Fen: <FEN>" and "Key: <key>" (the
+// position's 64-bit key in hexadecimal).
+void displayCommand(const Position& root);

@@ -145,6 +145,11 @@ static bool startsWith(const char* text, const char* word) { return strncmp(text
 // "perft" alone names no command; "perft" and anything after it is one, refused unless it
 // is a depth.
 static bool perftCommandLine(const char* text) { return startsWith(text, "perft "); }
+// "go perft N", as other engines take it, is "perft N"; without a depth it is refused as a
+// "perft" without one is.
+static bool goPerftLine(const char* text) {
+    return startsWith(text, "go ") && firstWordIs(text + 3, "perft");
+}
 
 // "perft N": a whole number from 1 to PerftMaxDepth, blanks around it allowed. Anything else
 // is refused, so that a mistyped depth cannot start a count that never ends.
@@ -188,7 +193,8 @@ static void positionLine(Position& root, const char* arguments) {
 // The commands carried out only while no search runs, "uci" apart.
 static bool idleCommand(const char* text) {
     return startsWith(text, "go") || startsWith(text, "position") || firstWordIs(text, "setoption") ||
-           strcmp(text, "bench") == 0 || strcmp(text, "eval") == 0 || perftCommandLine(text);
+           strcmp(text, "bench") == 0 || strcmp(text, "eval") == 0 || strcmp(text, "d") == 0 ||
+           perftCommandLine(text);
 }
 
 // The arguments that start at a fixed column, or an empty text when the line is shorter.
@@ -240,7 +246,9 @@ void executeCommand(Position& root, const char* text) {
             rootSetUp.clear();
         }
         bool matched = true;
-        if (startsWith(text, "go")) {
+        if (goPerftLine(text)) {
+            perftLine(root, text + 8);
+        } else if (startsWith(text, "go")) {
             goCommand(root, text);
         } else if (startsWith(text, "position")) {
             positionLine(root, argumentsAt(text, 9));
@@ -259,6 +267,8 @@ void executeCommand(Position& root, const char* text) {
             perftLine(root, text + 6);
         } else if (strcmp(text, "eval") == 0) {
             evalCommand(root);
+        } else if (strcmp(text, "d") == 0) {
+            displayCommand(root);
         } else {
             matched = bench;
         }

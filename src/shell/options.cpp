@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/params.h"
+#include "search/driver.h"
 #include "shell/command.h"
 #include "shell/engine.h"
 #include "shell/hashoption.h"
@@ -13,6 +14,7 @@
 
 static void onHashChange(int) { Hash(); }
 static void onThreadsChange(int) { startWorkers(0); }
+static void onClearHash(int) { clearSearchMemory(); }
 
 const OptionRecord Options[] = {
     {"Hash", OptionSpin, 1, 65536, 256, &optionHash, nullptr, nullptr, onHashChange},
@@ -20,6 +22,8 @@ const OptionRecord Options[] = {
     {"MultiPV", OptionSpin, 1, 250, 1, &optionMultiPV, nullptr, nullptr, nullptr},
     {"Ponder", OptionCheck, 0, 0, 0, nullptr, &optionPonder, nullptr, nullptr},
     {"UCI_Chess960", OptionCheck, 0, 0, 0, nullptr, &optionChess960, nullptr, nullptr},
+    {"Move Overhead", OptionSpin, 0, 5000, 10, &optionMoveOverhead, nullptr, nullptr, nullptr},
+    {"Clear Hash", OptionButton, 0, 0, 0, nullptr, nullptr, nullptr, onClearHash},
     {"", OptionEnd, 0, 0, 0, nullptr, nullptr, nullptr, nullptr},
 };
 

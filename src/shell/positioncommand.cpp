@@ -70,6 +70,7 @@ void applyMoveList(Position& pos, const char* text, char* illegalMove) {
             }
             return;
         }
+        if (pos.sideToMove == Black && pos.moveNumber < 9999) ++pos.moveNumber;
         makeMoveAny(pos, move);
         computeAttacks(pos);
         pos.historyLength = 0;
