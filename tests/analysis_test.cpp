@@ -1,7 +1,9 @@
 // What analysts and players use besides the search itself, through the binary: the board
-// diagram, "go perft", "Clear Hash" and the Move Overhead.
+// diagram, "go perft", "Clear Hash", the Move Overhead, and what the search reports besides
+// its lines: the selective depth, the use of the table and the root move it is on.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -99,4 +101,54 @@ TEST(AnalysisProcess, MoveOverheadShortensATimedSearch) {
     }
     EXPECT_GE(ms[0], 100);  // the allocation of the whole clock is 202 ms, of what is left 2 ms
     EXPECT_LT(ms[1] * 2, ms[0]);
+}
+
+// Every report carries the selective depth, at least the depth, and the share of the table
+// in use, which rises from 0 as a search fills it.
+TEST(AnalysisProcess, SeldepthAndHashfull) {
+    OneThreadEngine engine;
+    const std::vector<std::string> reports = pvLines(engine.search("startpos", "go depth 13"));
+    ASSERT_GE(reports.size(), 2u);
+    for (const std::string& line : reports) {
+        EXPECT_GE(numberAfter(line, "seldepth"), numberAfter(line, "depth")) << line;
+        EXPECT_EQ(wordsAfter(line, "hashfull").size() > 0, true) << line;
+    }
+    EXPECT_EQ(numberAfter(reports.front(), "hashfull"), 0);
+    EXPECT_GT(numberAfter(reports.back(), "hashfull"), 0);
+    EXPECT_GT(numberAfter(reports.back(), "seldepth"), numberAfter(reports.back(), "depth"));
+}
+
+// After three seconds the search names each root move as it begins it, numbered from 1
+// within the iteration.
+TEST(AnalysisProcess, CurrentMoveOfALongSearch) {
+    OneThreadEngine engine;
+    engine.send("position startpos moves e2e4");
+    engine.send("go infinite");
+    std::vector<std::string> lines;
+    ASSERT_TRUE(engine.waitFor("info depth ", 30000 * SlowBuildFactor, &lines));
+    for (const std::string& line : engine.drain(1500)) lines.push_back(line);
+    engine.send("stop");
+    for (const std::string& line : engine.linesUntil("bestmove")) lines.push_back(line);
+    std::vector<std::string> current;
+    for (const std::string& line : lines)
+        if (startsWith(line, "info depth ") && wordAfter(line, "currmove") != "") current.push_back(line);
+    ASSERT_FALSE(current.empty());
+    const std::vector<std::string> legal = {"a7a6", "a7a5", "b7b6", "b7b5", "c7c6", "c7c5", "d7d6",
+                                            "d7d5", "e7e6", "e7e5", "f7f6", "f7f5", "g7g6", "g7g5",
+                                            "h7h6", "h7h5", "b8a6", "b8c6", "g8f6", "g8h6"};
+    for (const std::string& line : current) {
+        EXPECT_NE(std::find(legal.begin(), legal.end(), wordAfter(line, "currmove")), legal.end()) << line;
+        EXPECT_GE(numberAfter(line, "currmovenumber"), 1) << line;
+        EXPECT_LE(numberAfter(line, "currmovenumber"), 20) << line;
+    }
+    // The root moves of an iteration come in order, the first numbered 1.
+    bool sawFirst = false;
+    for (size_t i = 1; i < current.size(); ++i) {
+        const long long number = numberAfter(current[i], "currmovenumber");
+        if (number == 1)
+            sawFirst = true;
+        else
+            EXPECT_EQ(number, numberAfter(current[i - 1], "currmovenumber") + 1) << current[i];
+    }
+    EXPECT_TRUE(sawFirst);
 }

@@ -70,3 +70,14 @@ void freeHash() {
     releaseTableBlock(HashTable, hashReserve);
     HashTable = nullptr;
 }
+
+int hashFullPermille() {
+    if (!HashTable || hashEntryCount < 4) return 0;
+    const uint64_t entries = hashEntryCount < 4000 ? hashEntryCount : 4000;
+    uint64_t used = 0;
+    for (uint64_t i = 0; i < entries; ++i) {
+        const TTEntry& e = HashTable[i];
+        if (e.generation == hashGeneration && (e.upperDepth || e.lowerDepth || e.flags)) ++used;
+    }
+    return int(used * 1000 / entries);
+}

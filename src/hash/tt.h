@@ -224,6 +224,10 @@ inline void storeExact(uint64_t key, Move move, int depth, int score, uint8_t fl
 // first, and the generation counter to 0. A large table is cleared by hashClearThreads
 // threads at once.
 void clearHash();
+
+// Per mille of the table written or used by the running search, estimated from its first
+// thousand clusters (all of them in a smaller table).
+int hashFullPermille();
 // Threads that clear a large table: the number of search threads, set when they start.
 extern int hashClearThreads;
 // Advances the generation counter, 255 wrapping to 0; returns the new value.

@@ -36,10 +36,11 @@ void noLine(const PVReport&) {}
 void noNoMove(bool) {}
 void noBestMove(const Position&, Move, Move) {}
 void noProgress(int64_t, uint64_t) {}
+void noRootMove(const Position&, int, Move, int) {}
 
 }  // namespace
 
-SearchReports searchReports = {noLine, noNoMove, noBestMove, noProgress};
+SearchReports searchReports = {noLine, noNoMove, noBestMove, noProgress, noRootMove};
 
 namespace {
 
@@ -156,14 +157,22 @@ void reportPV(Position& pos, int64_t elapsed, int alpha, int score, int beta) {
         PVLines[1].move = 0;
     }
     if (optionMultiPV < 1) return;
+    const int deepest = benchMode ? 0 : deepestPly();
+    const int hashfull = benchMode ? 0 : hashFullPermille();
     for (int i = 0; i < optionMultiPV && i < MaxPVLines && PVLines[i].move; ++i) {
         const MultiPvLine& line = PVLines[i];
         static Move moves[MaxPVMoves];
         const int length = collectPV(pos, Move(line.move), moves);
         if (benchMode) continue;
-        searchReports.line(PVReport{i + 1, ms, nodes, line.score, line.alpha, line.beta, line.depth >> 1,
-                                    moves, length, &pos});
+        const int depth = line.depth >> 1;
+        searchReports.line(PVReport{i + 1, ms, nodes, line.score, line.alpha, line.beta, depth,
+                                    deepest > depth ? deepest : depth, hashfull, moves, length, &pos});
     }
+}
+
+void reportRootMove(const Position& root, int depth, Move move, int number) {
+    if (benchMode || int64_t(clockMicros()) - searchStartTime < RootMoveReportMicros) return;
+    searchReports.rootMove(root, depth >> 1, move, number);
 }
 
 void reportBestMove(Position& root) {

@@ -24,6 +24,8 @@ struct PVReport {
     int score;        // side to move's view; a mate score counts plies as the search does
     int alpha, beta;  // the window the score was found in: it may be a bound
     int depth;        // plies
+    int selDepth;     // the deepest ply the iteration reached, at least depth
+    int hashfull;     // per mille of the transposition table written by this search
     const Move* moves;
     int length;
     const Position* position;  // the position searched, for the notation of its moves
@@ -37,6 +39,8 @@ struct SearchReports {
     // The move to play on the root position, and the reply to ponder on; NoMove for none.
     void (*bestMove)(const Position& root, Move best, Move ponder);
     void (*progress)(int64_t ms, uint64_t nodes);  // the periodic line of a long search
+    // A long search begins the number-th root move of the iteration of depth plies.
+    void (*rootMove)(const Position& root, int depth, Move move, int number);
 };
 extern SearchReports searchReports;
 
@@ -83,6 +87,11 @@ void iterationDone(Position& pos, int depth);
 // Reports every principal variation: the moves of the lines are played on pos from the PV
 // and transposition tables. elapsed is in microseconds.
 void reportPV(Position& pos, int64_t elapsed, int alpha, int score, int beta);
+
+// Once a search has run RootMoveReportMicros, reports each root move as the root search
+// begins it; depth in half plies, number from 1.
+constexpr int64_t RootMoveReportMicros = 3000000;
+void reportRootMove(const Position& root, int depth, Move move, int number);
 
 // Reports the best move with the move to ponder on.
 void reportBestMove(Position& root);

@@ -292,6 +292,7 @@ int rootSearchOneLine(Position& pos, int alpha, int beta, int depth) {
     for (int i = 0; RootMoves[i].move; ++i) {
         const Move m = Move(RootMoves[i].move);
         const uint64_t nodesBefore = totalNodes();
+        reportRootMove(pos, depth, m, i + 1);
         const RootChild child = enterRootMove<Us>(pos, m);
         const int e = child.extension;
         const int nd = depth + e - (e ? 0 : rootReduction<Untimed>(i, depth)) - 2;
@@ -369,6 +370,7 @@ int rootSearchMultiPV(Position& pos, int depth, int k) {
                 h = 8;
             }
 
+        reportRootMove(pos, depth, m, i + 1);
         const RootChild child = enterRootMove<Us>(pos, m);
         const bool check = child.check;
         const int e = child.extension;
@@ -481,6 +483,7 @@ void depthLoop(Position& pos, bool timed) {
     const int k = optionMultiPV;
     const int lastDepth = timed ? 256 : 250;
     for (int d = 2; d <= lastDepth; d += 2) {
+        clearDeepestPlies();  // the selective depth reported is that of this iteration
         bestMoveChanged = 0;
         scoreDropped = 0;
         const bool fullWindow = d < t.AspirationMinDepth || bestScore > t.MateRangeThreshold ||

@@ -46,10 +46,12 @@ void printPVLine(const PVReport& r) {
     *out = 0;
     char score[32];
     scoreText(r.score, score);
+    // The tokens of old keep their places; each new one follows the token it follows in the
+    // lines of the well-known engines (hashfull after nps, seldepth after depth).
     printLine("info multipv %d time %" PRId64 " nodes %" PRId64 " nps %" PRId64
-              " score %s%s depth %d pv %s\n",
-              r.line, r.ms, int64_t(r.nodes), nodesPerSecond(r.nodes, r.ms), score,
-              boundText(r.alpha, r.score, r.beta), r.depth, pv);
+              " hashfull %d score %s%s depth %d seldepth %d pv %s\n",
+              r.line, r.ms, int64_t(r.nodes), nodesPerSecond(r.nodes, r.ms), r.hashfull, score,
+              boundText(r.alpha, r.score, r.beta), r.depth, r.selDepth, pv);
 }
 
 void printNoMove(bool mated) {
@@ -72,9 +74,14 @@ void printProgress(int64_t ms, uint64_t nodes) {
               nodesPerSecond(nodes, ms));
 }
 
+void printRootMove(const Position& root, int depth, Move move, int number) {
+    char text[8];
+    printLine("info depth %d currmove %s currmovenumber %d\n", depth, moveToText(move, text, root), number);
+}
+
 }  // namespace
 
 void connectShell() {
-    searchReports = SearchReports{printPVLine, printNoMove, printBestMove, printProgress};
+    searchReports = SearchReports{printPVLine, printNoMove, printBestMove, printProgress, printRootMove};
     readCommandLine = readCommand;
 }

@@ -240,6 +240,20 @@ void releaseAllSlots() {
     workerLock.leave();
 }
 
+int deepestPly() {
+    int deepest = 0;
+    const int threads = runningThreads > 0 ? runningThreads : 1;
+    for (int t = 0; t < threads; ++t)
+        for (Slot& slot : slots[t])
+            if (deepestPlyOf(slot.position) > deepest) deepest = deepestPlyOf(slot.position);
+    return deepest;
+}
+
+void clearDeepestPlies() {
+    for (int t = 0; t < MaxThreads; ++t)
+        for (Slot& slot : slots[t]) clearDeepestPly(slot.position);
+}
+
 uint64_t totalNodes() {
     uint64_t nodes = 0;
     const int threads = runningThreads > 0 ? runningThreads : 1;

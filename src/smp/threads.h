@@ -144,6 +144,10 @@ void releaseAllSlots();
 
 // Sum of the node counters of all slots of the running threads.
 uint64_t totalNodes();
+// The deepest ply the positions of all slots reached since clearDeepestPlies: the selective
+// depth of the search.
+int deepestPly();
+void clearDeepestPlies();
 
 // Number of times the threads were (re)started since the process began.
 extern int workerStarts;
