@@ -1,27 +1,44 @@
 #!/usr/bin/env node
-// match.mjs - play a match between two UCI chess engines (with --nodes for a fixed node
-// count per move, as self-play for the win/draw/loss model uses).
+// match.mjs - play a match between two UCI chess engines, in standard chess or
+// Chess960.
 //
-// Each game starts fresh engine processes, plays from an opening FEN with the
-// two engines alternating colours per opening, validates every move with
-// chess.js and keeps the clocks itself. Illegal moves, flag falls and engine
-// crashes lose the game for the offending engine. See README.md for usage.
+// Each game starts fresh engine processes, plays from a start with the two
+// engines alternating colours per start, checks every move with chessops and
+// keeps the clocks itself. Illegal moves, flag falls, crashes and
+// disconnections lose the game for the offending engine. In standard chess
+// castling is the king's move two files over (e1g1); with --variant chess960
+// the engines get UCI_Chess960, castling is only the king taking its own rook
+// (e1h1), and the starts come from a FEN file (X-FEN or Shredder-FEN) or are
+// Chess960 and double Chess960 starts drawn at random from a seed. --nodes
+// gives each move a fixed node count, as self-play for a model of the outcome
+// wants.
 
 import { spawn } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
-import { Chess, validateFen } from 'chess.js';
+import { Chess, normalizeMove } from 'chessops/chess';
+import { makeFen, parseFen } from 'chessops/fen';
+import { makeSanAndPlay } from 'chessops/san';
+import { makeUci, parseUci, squareRank } from 'chessops/util';
+import { backRank, makeRandom, shredderFen, startFen, xFen } from '../chess960/chess960.mjs';
 
-const USAGE = `usage: node match.mjs --engine1 CMD --engine2 CMD --openings FILE --games N
+const USAGE = `usage: node match.mjs --engine1 CMD --engine2 CMD (--openings FILE | --seed S) --games N
                       (--tc BASE[+INC] | --tc1 .. --tc2 .. | --movetime MS | --depth D | --nodes N)
                       [options]
 
   --engine1 CMD, --engine2 CMD  engine command lines (split like a shell would,
                                 quotes allowed; no shell features)
   --name1 N, --name2 N          display / PGN names (default: command basename)
-  --openings FILE               FEN or EPD file, one position per line
+  --openings FILE               FEN or EPD file, one position per line, the
+                                castling field in X-FEN or Shredder-FEN
                                 ('#' comments and blank lines are skipped)
+  --variant standard|chess960   the rules (default standard)
+  --seed S                      Chess960 only, instead of a file: random starts
+                                from seed S, every second one double Chess960
+  --fen xfen|shredder|both      Chess960: castling field of the FEN sent
+                                (default both: X-FEN and Shredder-FEN by turns
+                                from one start to the next)
   --games N                     number of games; each opening is played twice
                                 with colours reversed (engine1 white first)
   --tc BASE+INC                 clock in seconds, e.g. 5+0.05 or 10
@@ -61,11 +78,13 @@ function parseArgs(argv) {
     concurrency: 1,
     timemargin: 100,
     maxmoves: 300,
+    fen: 'both',
+    variant: 'standard',
   };
   const valued = new Set([
     'engine1', 'engine2', 'name1', 'name2', 'openings', 'games', 'tc', 'tc1', 'tc2',
-    'movetime', 'depth', 'nodes', 'concurrency', 'option1', 'option2', 'pgn',
-    'timemargin', 'maxmoves',
+    'movetime', 'depth', 'concurrency', 'option1', 'option2', 'pgn',
+    'timemargin', 'maxmoves', 'seed', 'fen', 'variant', 'nodes',
   ]);
   for (let i = 0; i < argv.length; i++) {
     let arg = argv[i];
@@ -91,8 +110,21 @@ function parseArgs(argv) {
   }
   if (opts.help) return opts;
 
-  for (const req of ['engine1', 'engine2', 'openings', 'games']) {
+  for (const req of ['engine1', 'engine2', 'games']) {
     if (opts[req] === undefined) throw new UsageError(`--${req} is required`);
+  }
+  if (!['standard', 'chess960'].includes(opts.variant)) {
+    throw new UsageError('--variant must be standard or chess960');
+  }
+  opts.chess960 = opts.variant === 'chess960';
+  if ((opts.openings === undefined) === (opts.seed === undefined)) {
+    throw new UsageError('give exactly one of --openings, --seed');
+  }
+  if (opts.seed !== undefined && !opts.chess960) {
+    throw new UsageError('--seed draws Chess960 starts: give --variant chess960, or --openings');
+  }
+  if (!['xfen', 'shredder', 'both'].includes(opts.fen)) {
+    throw new UsageError('--fen must be xfen, shredder or both');
   }
   if ((opts.tc1 === undefined) !== (opts.tc2 === undefined)) {
     throw new UsageError('give both --tc1 and --tc2, or neither');
@@ -113,6 +145,7 @@ function parseArgs(argv) {
   int('concurrency', 1);
   int('timemargin', 0);
   int('maxmoves', 1);
+  if (opts.seed !== undefined) int('seed', 1);
 
   const clockOf = (name) => {
     const m = /^(\d+(?:\.\d+)?)(?:\+(\d+(?:\.\d+)?))?$/.exec(opts[name]);
@@ -153,6 +186,8 @@ function parseArgs(argv) {
       if (!name) throw new UsageError(`bad --option${n} '${o}', expected Name=Value`);
       return { name, value: eq >= 0 ? o.slice(eq + 1).trim() : null };
     });
+    // In Chess960 the option goes first, so that an explicit value wins.
+    if (opts.chess960) opts[`setoptions${n}`].unshift({ name: 'UCI_Chess960', value: 'true' });
   }
   const base1 = path.basename(opts.argv1[0]);
   const base2 = path.basename(opts.argv2[0]);
@@ -196,6 +231,18 @@ function splitCommand(cmd) {
   return out;
 }
 
+// Random starts: Chess960 for even indices, double Chess960 (each side its own
+// back rank) for odd ones.
+function randomStarts(seed, count) {
+  const random = makeRandom(seed);
+  const fens = [];
+  for (let i = 0; i < count; i++) {
+    const white = backRank(random);
+    fens.push(startFen(white, i % 2 ? backRank(random) : white));
+  }
+  return fens;
+}
+
 // Read FEN/EPD positions. EPD lines carry only four FEN fields; the move
 // counters then come from hmvc/fmvn operations when present, else "0 1".
 function loadOpenings(file) {
@@ -219,8 +266,9 @@ function loadOpenings(file) {
       const fmvn = /\bfmvn\s+(\d+)/.exec(line);
       fen += ` ${hmvc ? hmvc[1] : 0} ${fmvn ? fmvn[1] : 1}`;
     }
-    const v = validateFen(fen);
-    if (!v.ok) throw new UsageError(`${file}:${i + 1}: ${v.error}: ${line.slice(0, 100)}`);
+    const setup = parseFen(fen);
+    const pos = setup.isOk ? Chess.fromSetup(setup.value) : setup;
+    if (!pos.isOk) throw new UsageError(`${file}:${i + 1}: ${pos.error.message}: ${line.slice(0, 100)}`);
     fens.push(fen);
   });
   if (fens.length === 0) throw new UsageError(`no positions in ${file}`);
@@ -429,9 +477,35 @@ function formatScore(info) {
 const COLOR = { w: 'White', b: 'Black' };
 const other = (c) => (c === 'w' ? 'b' : 'w');
 
-function gameOver(chess, plies, maxPlies) {
+// The position's part that a repetition compares: the board, the side to move,
+// the castling rights and an en passant square where a capture is legal.
+const repetitionKey = (pos) => makeFen(pos.toSetup()).split(' ').slice(0, 4).join(' ');
+
+// Every legal move in UCI text: castling as the king taking its own rook in
+// Chess960, as the king's move two files over in standard chess.
+function legalMoves(pos, chess960) {
+  const moves = new Set();
+  for (const [from, dests] of pos.allDests()) {
+    const piece = pos.board.get(from);
+    const pawn = piece.role === 'pawn';
+    for (let to of dests) {
+      const own = pos.board.get(to);
+      if (!chess960 && own && own.color === piece.color) to = to > from ? from + 2 : from - 2;
+      if (pawn && (squareRank(to) === 0 || squareRank(to) === 7)) {
+        for (const promotion of ['queen', 'rook', 'bishop', 'knight']) moves.add(makeUci({ from, to, promotion }));
+      } else {
+        moves.add(makeUci({ from, to }));
+      }
+    }
+  }
+  return moves;
+}
+
+const turnOf = (pos) => (pos.turn === 'white' ? 'w' : 'b');
+
+function gameOver(chess, plies, maxPlies, seen) {
   if (chess.isCheckmate()) {
-    const winner = other(chess.turn());
+    const winner = other(turnOf(chess));
     return {
       result: winner === 'w' ? '1-0' : '0-1',
       reason: `${COLOR[winner]} mates`,
@@ -441,8 +515,8 @@ function gameOver(chess, plies, maxPlies) {
   const draw = (reason, termination = 'normal') => ({ result: '1/2-1/2', reason, termination });
   if (chess.isStalemate()) return draw('Draw by stalemate');
   if (chess.isInsufficientMaterial()) return draw('Draw by insufficient material');
-  if (chess.isThreefoldRepetition()) return draw('Draw by 3-fold repetition');
-  if (chess.isDrawByFiftyMoves()) return draw('Draw by fifty-move rule');
+  if ((seen.get(repetitionKey(chess)) ?? 0) >= 3) return draw('Draw by 3-fold repetition');
+  if (chess.halfmoves >= 100) return draw('Draw by fifty-move rule');
   if (plies >= maxPlies) return draw(`Draw by adjudication: ${maxPlies} plies reached`, 'adjudication');
   return null;
 }
@@ -464,7 +538,7 @@ async function playGame(cfg, job) {
     reason: '',
     termination: 'unterminated',
     loser: null, // 1 or 2 when an engine forfeited
-    lossKind: null, // 'illegal' | 'time' | 'crash'
+    lossKind: null, // 'illegal' | 'time' | 'crash' | 'disconnect'
   };
   const forfeit = (color, kind, reason, termination) => {
     Object.assign(game, {
@@ -493,7 +567,11 @@ async function playGame(cfg, job) {
       return game;
     }
 
-    const chess = new Chess(fen);
+    const chess = Chess.fromSetup(parseFen(fen).unwrap()).unwrap();
+    // The text sent to the engines names the castling rooks in the form asked for.
+    const sentFen = cfg.chess960 && job.fenStyle === 'shredder' ? shredderFen(chess) : xFen(chess);
+    game.fen = xFen(chess);
+    const seen = new Map([[repetitionKey(chess), 1]]);
     const uci = [];
     const lim = cfg.limit;
     // Each colour's clock is the one of the engine that plays it.
@@ -501,12 +579,12 @@ async function playGame(cfg, job) {
     const clock = lim.kind === 'tc' ? { w: own('w').baseMs, b: own('b').baseMs } : { w: 0, b: 0 };
 
     for (;;) {
-      const end = gameOver(chess, uci.length, cfg.maxmoves);
+      const end = gameOver(chess, uci.length, cfg.maxmoves, seen);
       if (end) {
         Object.assign(game, end);
         return game;
       }
-      const color = chess.turn();
+      const color = turnOf(chess);
       const eng = side[color];
 
       let go;
@@ -528,7 +606,7 @@ async function playGame(cfg, job) {
         allowedMs = DEPTH_TIMEOUT_MS;
       }
 
-      eng.send(uci.length ? `position fen ${fen} moves ${uci.join(' ')}` : `position fen ${fen}`);
+      eng.send(uci.length ? `position fen ${sentFen} moves ${uci.join(' ')}` : `position fen ${sentFen}`);
       eng.info = {};
       const pending = eng.waitFor((l) => /^bestmove(\s|$)/.test(l), Math.max(0, allowedMs));
       const t0 = performance.now();
@@ -537,7 +615,10 @@ async function playGame(cfg, job) {
       const elapsed = (r.type === 'line' ? r.t : performance.now()) - t0;
 
       if (r.type === 'dead') {
-        forfeit(color, 'crash', `${COLOR[color]} loses: ${eng.name} crashed (${r.reason})`, 'abandoned');
+        // A process that ended on a signal crashed; one that exited closed its pipes.
+        const kind = r.reason.startsWith('terminated') ? 'crash' : 'disconnect';
+        const what = kind === 'crash' ? 'crashed' : 'disconnected';
+        forfeit(color, kind, `${COLOR[color]} loses: ${eng.name} ${what} (${r.reason})`, 'abandoned');
         return game;
       }
       if (r.type === 'timeout' || elapsed > allowedMs) {
@@ -551,18 +632,18 @@ async function playGame(cfg, job) {
 
       const text = r.line.split(/\s+/)[1] ?? '';
       const want = text.toLowerCase();
-      const legal = chess.moves({ verbose: true }).find((m) => m.lan === want);
-      if (!legal) {
+      if (!legalMoves(chess, cfg.chess960).has(want)) {
         forfeit(color, 'illegal', `${COLOR[color]} makes an illegal move: ${text || '(empty)'} (${eng.name})`,
           'rules infraction');
         return game;
       }
-      const mv = chess.move({ from: legal.from, to: legal.to, promotion: legal.promotion });
-      uci.push(legal.lan);
+      const san = makeSanAndPlay(chess, normalizeMove(chess, parseUci(want)));
+      seen.set(repetitionKey(chess), (seen.get(repetitionKey(chess)) ?? 0) + 1);
+      uci.push(want);
       if (lim.kind === 'tc') clock[color] += own(color).incMs - elapsed;
       const score = formatScore(eng.info);
       game.moves.push({
-        san: mv.san,
+        san,
         comment: `${score ? score + ' ' : ''}${(elapsed / 1000).toFixed(3)}s`,
       });
     }
@@ -589,6 +670,7 @@ function gamePgn(cfg, game, date) {
     ['White', game.white],
     ['Black', game.black],
     ['Result', game.result],
+    ...(cfg.chess960 ? [['Variant', 'Chess960']] : []),
     ['FEN', game.fen],
     ['SetUp', '1'],
     ['PlyCount', String(game.moves.length)],
@@ -642,7 +724,8 @@ const fmtElo = (x) => (Number.isFinite(x) ? (x >= 0 ? '+' : '') + x.toFixed(1) :
 
 function summary(cfg, games, planned) {
   const s = { w: 0, l: 0, d: 0, unfinished: 0 };
-  const losses = { 1: { illegal: 0, time: 0, crash: 0 }, 2: { illegal: 0, time: 0, crash: 0 } };
+  const zero = () => ({ illegal: 0, time: 0, crash: 0, disconnect: 0 });
+  const losses = { 1: zero(), 2: zero() };
   for (const g of games) {
     if (g.bothFailed) {
       losses[1].crash++;
@@ -670,10 +753,10 @@ function summary(cfg, games, planned) {
     const err = Number.isFinite(e.err) ? `+/- ${e.err.toFixed(1)}` : '+/- inf';
     out.push(`Elo difference (${cfg.name1} - ${cfg.name2}): ${fmtElo(e.diff)} ${err} (95%)`);
   }
-  out.push('Losses by illegal move / time forfeit / crash:');
+  out.push('Losses by illegal move / time forfeit / crash / disconnection:');
   for (const id of [1, 2]) {
     const L = losses[id];
-    out.push(`  ${cfg[`name${id}`]}: ${L.illegal} / ${L.time} / ${L.crash}`);
+    out.push(`  ${cfg[`name${id}`]}: ${L.illegal} / ${L.time} / ${L.crash} / ${L.disconnect}`);
   }
   return out.join('\n');
 }
@@ -689,7 +772,12 @@ async function main() {
       console.log(USAGE);
       return 0;
     }
-    cfg.openingFens = loadOpenings(cfg.openings);
+    cfg.openingFens = cfg.openings !== undefined
+      ? loadOpenings(cfg.openings)
+      : randomStarts(cfg.seed, Math.ceil(cfg.games / 2));
+    cfg.source = cfg.openings !== undefined
+      ? `${cfg.openingFens.length} starts from ${cfg.openings}`
+      : `${cfg.openingFens.length} random starts from seed ${cfg.seed}, every second one double Chess960`;
     if (cfg.pgn) {
       try {
         fs.writeFileSync(cfg.pgn, '');
@@ -706,15 +794,18 @@ async function main() {
   const fens = cfg.openingFens;
   const jobs = [];
   for (let i = 0; i < cfg.games; i++) {
+    const start = Math.floor(i / 2);
+    const shredder = cfg.fen === 'shredder' || (cfg.fen === 'both' && start % 2 === 1);
     jobs.push({
       number: i + 1,
-      fen: fens[Math.floor(i / 2) % fens.length],
+      fen: fens[start % fens.length],
       engine1White: i % 2 === 0,
+      fenStyle: shredder ? 'shredder' : 'xfen',
     });
   }
   const date = pgnDate(new Date());
   console.log(`Match ${cfg.name1} vs ${cfg.name2}: ${cfg.games} games, ${cfg.limit.text}, `
-    + `${fens.length} openings from ${cfg.openings}, concurrency ${cfg.concurrency}`);
+    + `${cfg.source}, concurrency ${cfg.concurrency}`);
   if (cfg.games > 2 * fens.length) {
     console.log(`note: ${cfg.games} games need ${Math.ceil(cfg.games / 2)} openings; the file is cycled`);
   }

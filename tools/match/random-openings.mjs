@@ -9,7 +9,9 @@
 // generator seeded by S, so that a seed gives the same starts again. A start without a
 // legal move after its plies is drawn again.
 import fs from 'node:fs';
-import { Chess } from 'chess.js';
+import { Chess } from 'chessops/chess';
+import { makeFen, parseFen } from 'chessops/fen';
+import { squareRank } from 'chessops/util';
 
 function option(name, fallback) {
   const i = process.argv.indexOf(name);
@@ -40,12 +42,16 @@ const openings = fs
   });
 
 for (let i = 0; i < count; ) {
-  const chess = new Chess(openings[i % openings.length]);
-  for (let p = 0; p < plies && !chess.isGameOver(); ++p) {
-    const moves = chess.moves();
-    chess.move(moves[random(moves.length)]);
+  const pos = Chess.fromSetup(parseFen(openings[i % openings.length]).unwrap()).unwrap();
+  for (let p = 0; p < plies && !pos.isEnd(); ++p) {
+    const moves = [];
+    for (const [from, dests] of pos.allDests()) for (const to of dests) moves.push({ from, to });
+    const move = moves[random(moves.length)];
+    const lastRank = squareRank(move.to) === 0 || squareRank(move.to) === 7;
+    if (pos.board.get(move.from).role === 'pawn' && lastRank) move.promotion = 'queen';
+    pos.play(move);
   }
-  if (chess.isGameOver()) continue;
-  console.log(chess.fen());
+  if (pos.isEnd()) continue;
+  console.log(makeFen(pos.toSetup()));
   ++i;
 }
