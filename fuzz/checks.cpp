@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cinttypes>
 #include <cstdarg>
 #include <cstdio>
@@ -15,6 +14,7 @@
 #include "board/attackmap.h"
 #include "board/bitboard.h"
 #include "board/castling.h"
+#include "board/fen.h"
 #include "board/makemove.h"
 #include "board/position.h"
 #include "core/flags.h"
@@ -67,41 +67,10 @@ struct Chess960Option {
     ~Chess960Option() { optionChess960 = saved; }
 };
 
-// The position in FEN, for the messages (the move counters are left out).
+// The position in FEN, for the messages.
 std::string fenOf(const Position& pos) {
-    static const char Letters[] = " PNKBBRQ pnkbbrq";
-    std::string fen;
-    for (int rank = 7; rank >= 0; --rank) {
-        int empty = 0;
-        for (int file = 0; file < 8; ++file) {
-            const uint8_t code = pos.board[makeSquare(file, rank)];
-            if (code == NoPiece) {
-                ++empty;
-                continue;
-            }
-            if (empty) fen += char('0' + empty);
-            empty = 0;
-            fen += code < 16 ? Letters[code] : '?';
-        }
-        if (empty) fen += char('0' + empty);
-        if (rank) fen += '/';
-    }
-    fen += pos.sideToMove == White ? " w " : " b ";
-    // KQkq for the standard squares of king and rooks, the rooks' files otherwise.
-    const uint8_t castling = pos.state->castling;
-    CastlingRules standard;
-    setStandardCastling(standard);
-    const bool standardSquares = std::memcmp(pos.castle.king, standard.king, sizeof standard.king) == 0 &&
-                                 std::memcmp(pos.castle.rook, standard.rook, sizeof standard.rook) == 0;
-    for (int index = 0; index < 4; ++index) {
-        if (!(castling & castlingRight(index))) continue;
-        const char file = char('a' + fileOf(pos.castle.rook[index]));
-        const char letter = standardSquares ? "KQkq"[index] : file;
-        fen += castlingSide(index) == White ? char(std::toupper(letter)) : letter;
-    }
-    if (!(castling & 15)) fen += '-';
-    fen += ' ';
-    fen += pos.state->epSquare ? squareName(pos.state->epSquare) : "-";
+    char fen[FenSize];
+    writeFen(pos, fen);
     return fen;
 }
 
