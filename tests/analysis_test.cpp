@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine_process.h"
+#include "shell/wdl.h"
 
 namespace {
 
@@ -151,4 +152,55 @@ TEST(AnalysisProcess, CurrentMoveOfALongSearch) {
             EXPECT_EQ(number, numberAfter(current[i - 1], "currmovenumber") + 1) << current[i];
     }
     EXPECT_TRUE(sawFirst);
+}
+
+// With UCI_ShowWDL every report carries the expected wins, draws and losses per mille,
+// summing to 1000, and a mate gives all of them to one side; without it none does.
+TEST(AnalysisProcess, WinDrawLossEstimates) {
+    OneThreadEngine engine;
+    const struct {
+        const char* position;
+        bool show;
+        const char* lastWdl;  // "" for any
+    } Cases[] = {
+        {"startpos moves e2e4", false, ""},
+        {"startpos moves e2e4", true, ""},
+        {"fen 6k1/5ppp/8/8/8/8/5PPP/R5K1 w - - 0 30", true, "1000 0 0"},  // mate in one
+        {"fen r7/8/8/8/8/4k1p1/6P1/7K w - - 0 30", true, "0 0 1000"},     // mated after the one move
+    };
+    for (const auto& c : Cases) {
+        engine.send(std::string("setoption name UCI_ShowWDL value ") + (c.show ? "true" : "false"));
+        const std::vector<std::string> reports = pvLines(engine.search(c.position, "go depth 8"));
+        ASSERT_FALSE(reports.empty()) << c.position;
+        for (const std::string& line : reports) {
+            const std::vector<std::string> wdl = wordsAfter(line, "wdl");
+            if (!c.show) {
+                EXPECT_TRUE(wdl.empty()) << line;
+                continue;
+            }
+            ASSERT_GE(wdl.size(), 3u) << line;
+            EXPECT_EQ(std::stoi(wdl[0]) + std::stoi(wdl[1]) + std::stoi(wdl[2]), 1000) << line;
+            EXPECT_EQ(wdl[3], "depth") << line;  // right after the score and its bound
+        }
+        if (*c.lastWdl) {
+            const std::vector<std::string> wdl = wordsAfter(reports.back(), "wdl");
+            EXPECT_EQ(wdl[0] + " " + wdl[1] + " " + wdl[2], c.lastWdl) << reports.back();
+        }
+    }
+}
+
+// The model: the same for both sides, more wins for a better score, and no side ahead at 0.
+TEST(Wdl, SymmetricAndRisingWithTheScore) {
+    for (const int move : {1, 10, 40, 80, 300}) {
+        int previousWin = -1;
+        for (int score = -900; score <= 900; score += 30) {
+            const Wdl w = wdlOf(score, move);
+            EXPECT_EQ(w.win + w.draw + w.loss, 1000) << score << " " << move;
+            EXPECT_GE(w.draw, 0) << score << " " << move;
+            EXPECT_EQ(w.win, wdlOf(-score, move).loss) << score << " " << move;
+            EXPECT_GE(w.win, previousWin) << score << " " << move;
+            previousWin = w.win;
+        }
+        EXPECT_EQ(wdlOf(0, move).win, wdlOf(0, move).loss);
+    }
 }

@@ -38,8 +38,9 @@ TEST(ShellProcess, UciIdentificationAndOptions) {
     EXPECT_EQ(engine.readLine(), "option name MultiPV type spin min 1 max 250 default 1");
     EXPECT_EQ(engine.readLine(), "option name Ponder type check default false");
     EXPECT_EQ(engine.readLine(), "option name UCI_Chess960 type check default false");
-    EXPECT_EQ(engine.readLine(), "option name Move Overhead type spin min 0 max 5000 default 10");
+    EXPECT_EQ(engine.readLine(), "option name UCI_ShowWDL type check default false");
     EXPECT_EQ(engine.readLine(), "option name Clear Hash type button");
+    EXPECT_EQ(engine.readLine(), "option name Move Overhead type spin min 0 max 5000 default 10");
     EXPECT_EQ(engine.readLine(), "uciok");
     engine.send("isready");
     EXPECT_EQ(engine.readLine(), "readyok");

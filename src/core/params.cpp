@@ -9,6 +9,7 @@ int32_t optionThreads;
 int32_t optionMultiPV;
 uint8_t optionPonder;
 uint8_t optionChess960;
+uint8_t optionShowWDL;
 int32_t optionMoveOverhead;
 
 void setDefaults() {
@@ -19,6 +20,7 @@ void setDefaults() {
     benchMode = 0;
     optionPonder = 0;
     optionChess960 = 0;
+    optionShowWDL = 0;
 
     optionHash = 256;
     optionThreads = 12;

@@ -119,6 +119,7 @@ extern int32_t optionThreads;       // requested search threads
 extern int32_t optionMultiPV;       // principal variations searched and reported
 extern uint8_t optionPonder;        // 1 when the GUI may ponder
 extern uint8_t optionChess960;      // 1 for Chess960: castling read and written as the king taking its rook
+extern uint8_t optionShowWDL;       // 1 when the reports carry win/draw/loss estimates
 extern int32_t optionMoveOverhead;  // milliseconds kept back from each clock for the delay to the GUI
 
 // Sets every tuning parameter, shell flag and option value to its default.

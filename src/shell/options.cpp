@@ -22,8 +22,9 @@ const OptionRecord Options[] = {
     {"MultiPV", OptionSpin, 1, 250, 1, &optionMultiPV, nullptr, nullptr, nullptr},
     {"Ponder", OptionCheck, 0, 0, 0, nullptr, &optionPonder, nullptr, nullptr},
     {"UCI_Chess960", OptionCheck, 0, 0, 0, nullptr, &optionChess960, nullptr, nullptr},
-    {"Move Overhead", OptionSpin, 0, 5000, 10, &optionMoveOverhead, nullptr, nullptr, nullptr},
+    {"UCI_ShowWDL", OptionCheck, 0, 0, 0, nullptr, &optionShowWDL, nullptr, nullptr},
     {"Clear Hash", OptionButton, 0, 0, 0, nullptr, nullptr, nullptr, onClearHash},
+    {"Move Overhead", OptionSpin, 0, 5000, 10, &optionMoveOverhead, nullptr, nullptr, nullptr},
     {"", OptionEnd, 0, 0, 0, nullptr, nullptr, nullptr, nullptr},
 };
 

@@ -3,11 +3,14 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "board/position.h"
+#include "core/params.h"
 #include "search/driver.h"
 #include "search/search.h"
 #include "shell/command.h"
 #include "shell/movetext.h"
 #include "shell/output.h"
+#include "shell/wdl.h"
 
 void scoreText(int score, char* out) {
     if (score > 29984) score = 29984;
@@ -46,12 +49,18 @@ void printPVLine(const PVReport& r) {
     *out = 0;
     char score[32];
     scoreText(r.score, score);
+    char wdl[40] = "";
+    if (optionShowWDL) {
+        const Wdl w = wdlOf(r.score, r.position->moveNumber);
+        snprintf(wdl, sizeof wdl, " wdl %d %d %d", w.win, w.draw, w.loss);
+    }
     // The tokens of old keep their places; each new one follows the token it follows in the
-    // lines of the well-known engines (hashfull after nps, seldepth after depth).
+    // lines of the well-known engines (hashfull after nps, wdl after the score and its
+    // bound, seldepth after depth).
     printLine("info multipv %d time %" PRId64 " nodes %" PRId64 " nps %" PRId64
-              " hashfull %d score %s%s depth %d seldepth %d pv %s\n",
+              " hashfull %d score %s%s%s depth %d seldepth %d pv %s\n",
               r.line, r.ms, int64_t(r.nodes), nodesPerSecond(r.nodes, r.ms), r.hashfull, score,
-              boundText(r.alpha, r.score, r.beta), r.depth, r.selDepth, pv);
+              boundText(r.alpha, r.score, r.beta), wdl, r.depth, r.selDepth, pv);
 }
 
 void printNoMove(bool mated) {

@@ -173,6 +173,7 @@ void copySearchPosition(Position& to, const Position& from) {
     to.blackKingSquare = from.blackKingSquare;
     to.ply = from.ply;
     to.castle = from.castle;
+    to.moveNumber = from.moveNumber;
     to.stateBase[0] = from.state[-1];
     to.stateBase[1] = from.state[0];
     to.state = to.stateBase + 1;
