@@ -145,7 +145,9 @@ TEST(AnalysisProcess, CurrentMoveOfALongSearch) {
     // The root moves of an iteration come in order; a new iteration starts again at 1.
     for (size_t i = 1; i < current.size(); ++i) {
         const long long number = numberAfter(current[i], "currmovenumber");
-        if (number != 1) EXPECT_EQ(number, numberAfter(current[i - 1], "currmovenumber") + 1) << current[i];
+        if (number != 1) {
+            EXPECT_EQ(number, numberAfter(current[i - 1], "currmovenumber") + 1) << current[i];
+        }
     }
 }
 
