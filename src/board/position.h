@@ -73,8 +73,8 @@ struct Position {
     uint64_t nodes;          // moves and null moves made by this position
     uint8_t abortFlag;       // raised by another thread to make every node search return at once;
                              // always accessed through abortRaised / setAbort
-    uint8_t selDepth;        // the deepest ply a move made here reached since it was last cleared;
-                             // always accessed through countNode, deepestPlyOf and clearDeepestPly
+    uint8_t selDepth;        // the deepest ply a node search reached here since it was last cleared;
+                             // always accessed through noteDepth, deepestPlyOf and clearDeepestPly
     uint8_t fenMalformed;    // the FEN of the last set-up described no board: the checks fail
     uint16_t moveNumber;     // the FEN's full-move number, counted on by the moves of "position"
 };
@@ -106,16 +106,18 @@ extern void (*nodeLimitReached)();
 inline void countNode(Position& pos) {
     const uint64_t nodes = pos.nodes + 1;
     std::atomic_ref<uint64_t>(pos.nodes).store(nodes, std::memory_order_relaxed);
-    // The move about to be made reaches ply + 1. Another thread reads the depth for the
-    // reports, and clears it between iterations.
-    std::atomic_ref<uint8_t> selDepth(pos.selDepth);
-    if (pos.ply >= selDepth.load(std::memory_order_relaxed)) [[unlikely]]
-        selDepth.store(uint8_t(pos.ply + 1), std::memory_order_relaxed);
     if (nodes == nodeLimit.load(std::memory_order_relaxed)) [[unlikely]]
         nodeLimitReached();
 }
 inline uint64_t nodeCount(Position& pos) {
     return std::atomic_ref<uint64_t>(pos.nodes).load(std::memory_order_relaxed);
+}
+// A node search at the position's ply: the deepest ply reached so far. Another thread
+// reads it for the reports, and clears it between iterations.
+inline void noteDepth(Position& pos) {
+    std::atomic_ref<uint8_t> selDepth(pos.selDepth);
+    if (pos.ply > selDepth.load(std::memory_order_relaxed)) [[unlikely]]
+        selDepth.store(pos.ply, std::memory_order_relaxed);
 }
 inline int deepestPlyOf(Position& pos) {
     return std::atomic_ref<uint8_t>(pos.selDepth).load(std::memory_order_relaxed);

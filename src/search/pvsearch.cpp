@@ -25,6 +25,7 @@ constexpr int SingularMaxReduction = 12;
 template <Side Us>
 int PVsearch(Position& pos, int alpha, int beta, int depth, bool inCheck) {
     constexpr Side Them = opposite(Us);
+    noteDepth(pos);
 
     if (beta < -MateValue) return -MateValue;
     if (alpha > MateValue) return MateValue;

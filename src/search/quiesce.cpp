@@ -6,6 +6,7 @@
 // quiesceEvasions for a side in check, each in a zero-window form (bound beta, window
 // beta - 1 .. beta) and an open-window form (PV = true).
 #include "board/makemove.h"
+#include "core/params.h"
 #include "eval/evaluate.h"
 #include "hash/tt.h"
 #include "movegen/generate.h"
@@ -13,7 +14,6 @@
 #include "movegen/see.h"
 #include "search/node.h"
 #include "search/search.h"
-#include "core/params.h"
 
 // The open-window evasion search drops minor-piece captures below this margin.
 constexpr int PVEvasionMinorDelta = 500;
@@ -27,6 +27,7 @@ static int quiesceEvasions(Position& pos, int alpha, int beta, int q);
 // Returns true with the node's result in `result` when the node ends here.
 template <bool PV, bool InCheck>
 static bool quiesceEntry(Position& pos, int& alpha, int& beta, int& result) {
+    noteDepth(pos);
     if constexpr (PV) {
         result = 0;
         if (abortRaised(pos)) return true;

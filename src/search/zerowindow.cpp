@@ -526,6 +526,7 @@ static int zeroWindowEvasions(Position& pos, int beta, int depth, Move excluded,
 
 template <Side Us, NodeKind Kind, bool InCheck>
 static int zeroWindow(Position& pos, int beta, int depth, Move excluded) {
+    noteDepth(pos);
     constexpr bool Exclusion = Kind == ExclusionNode, Shallow = Kind == ShallowNode;
 
     if (beta < -ZeroWindowBound) return -ZeroWindowBound;
