@@ -242,8 +242,12 @@ const char* parseFen(Position& pos, const char* text, char* ignoredCastling, boo
     return p;
 }
 
-void writeFen(const Position& pos, char* out) {
+char pieceLetter(uint8_t code) {
     static const char Letters[] = " PNKBBRQ pnkbbrq";
+    return code < 16 ? Letters[code] : '?';
+}
+
+void writeFen(const Position& pos, char* out) {
     char* p = out;
     for (int rank = 7; rank >= 0; --rank) {
         int empty = 0;
@@ -255,7 +259,7 @@ void writeFen(const Position& pos, char* out) {
             }
             if (empty) *p++ = char('0' + empty);
             empty = 0;
-            *p++ = code < 16 ? Letters[code] : '?';
+            *p++ = pieceLetter(code);
         }
         if (empty) *p++ = char('0' + empty);
         if (rank) *p++ = '/';

@@ -22,6 +22,9 @@ constexpr int IgnoredCastlingSize = 17;
 // their letters as a string.
 const char* parseFen(Position& pos, const char* text, char* ignoredCastling = nullptr, bool chess960 = false);
 
+// The FEN letter of a board code ('?' for a code no man has).
+char pieceLetter(uint8_t code);
+
 // Room for the longest FEN writeFen writes, with the closing 0.
 constexpr int FenSize = 96;
 

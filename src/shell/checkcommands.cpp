@@ -33,14 +33,13 @@ void evalCommand(Position& root) {
 }
 
 void displayCommand(const Position& root) {
-    static const char Letters[] = " PNKBBRQ pnkbbrq";
     static const char Rule[] = " +---+---+---+---+---+---+---+---+\n";
     printLine("\n%s", Rule);
     for (int rank = 7; rank >= 0; --rank) {
         char row[40], *p = row;
         for (int file = 0; file < 8; ++file) {
             const uint8_t code = root.board[makeSquare(file, rank)];
-            p += snprintf(p, 5, " | %c", code < 16 ? Letters[code] : '?');
+            p += snprintf(p, 5, " | %c", pieceLetter(code));
         }
         printLine("%s | %d\n%s", row, rank + 1, Rule);
     }
