@@ -9,16 +9,18 @@ from the mover's view, the move number m of the position, and the outcome of the
 the mover. Mate scores are left out (the engine reports 1000/0/0 or 0/0/1000 for them).
 The model gives the expected wins and losses per move as
 
-    win(s, m)  = 1 / (1 + exp(-( s - a(m)) / b(m)))
-    loss(s, m) = 1 / (1 + exp(-(-s - a(m)) / b(m)))
-    draw       = 1 - win - loss
+    win(s, m)  = 1 / (1 + exp(-(t( s) - a(m)) / b(m)))
+    loss(s, m) = 1 / (1 + exp(-(t(-s) - a(m)) / b(m)))
+    draw       = 1 - win - loss,    t(s) = 100 sign(s) (|s| / 100)^k
 
 with a and b cubic polynomials in x = clamp(m, 8, 120) / 64: a(m) is the score that wins
-half the games at move m, b(m) how quickly the chance grows with the score. The
-coefficients maximise the likelihood of the outcomes (scipy). The script prints them as the
-engine's code holds them, then, for the check games, the calibration table: the positions
-sorted into ten bins by predicted win chance (0-10%, ..., 90-100%), the predicted and the
-observed win rate of each bin, and likewise for losses.
+half the games at move m, b(m) how quickly the chance grows with the score, and k (below 1)
+gives large scores the heavier tails the games show. The coefficients maximise the
+likelihood of the outcomes (scipy). The script prints them as the engine's code holds them,
+then, for the check games, the calibration table: the positions sorted into ten bins by
+predicted win chance (0-10%, ..., 90-100%), the predicted and the observed win rate of each
+bin, and likewise for losses. It exits with 1 when a bin is off by more than 5 percentage
+points.
 
 Debian packages: python3-numpy and python3-scipy.
 """
@@ -28,6 +30,7 @@ import sys
 
 import numpy as np
 from scipy.optimize import minimize
+from scipy.special import expit
 
 SCORE = re.compile(r"^([+-]?\d+\.\d+)/\d+")
 TOKEN = re.compile(r"\{[^}]*\}|\[[^\]]*\]|[^\s{}\[\]]+")
@@ -82,13 +85,16 @@ def stage(moves):
     return np.clip(moves, MIN_MOVE, MAX_MOVE) / MOVE_SCALE
 
 
+def transformed(s, power):
+    return np.sign(s) * np.abs(s / 100.0) ** power * 100.0
+
+
 def model(params, s, m):
     x = stage(m)
     a = np.polyval(params[:4], x)
-    b = np.polyval(params[4:], x)
-    b = np.maximum(b, 1.0)
-    win = 1 / (1 + np.exp(-(s - a) / b))
-    loss = 1 / (1 + np.exp(-(-s - a) / b))
+    b = np.maximum(np.polyval(params[4:8], x), 1.0)
+    win = expit((transformed(s, params[8]) - a) / b)
+    loss = expit((transformed(-s, params[8]) - a) / b)
     return win, loss
 
 
@@ -100,7 +106,7 @@ def negative_log_likelihood(params, s, m, outcome):
 
 
 def fit(s, m, outcome):
-    start = np.array([0, 0, 0, 150.0, 0, 0, 0, 60.0])
+    start = np.array([0, 0, 0, 150.0, 0, 0, 0, 60.0, 1.0])
     result = minimize(negative_log_likelihood, start, args=(s, m, outcome), method="Nelder-Mead",
                       options={"maxiter": 40000, "maxfev": 40000, "xatol": 1e-4, "fatol": 1e-4})
     result = minimize(negative_log_likelihood, result.x, args=(s, m, outcome), method="BFGS")
@@ -145,10 +151,11 @@ def main():
     print("negative log-likelihood per position: %.4f" % (negative_log_likelihood(params, s, m, outcome) / len(s)))
     print("constants (src/shell/wdl.cpp):")
     print("    constexpr double WinScore[4] = {%s};" % ", ".join("%.6g" % c for c in params[:4]))
-    print("    constexpr double WinSpread[4] = {%s};" % ", ".join("%.6g" % c for c in params[4:]))
+    print("    constexpr double WinSpread[4] = {%s};" % ", ".join("%.6g" % c for c in params[4:8]))
+    print("    constexpr double ScorePower = %.6g;" % params[8])
     for move in (10, 20, 30, 40, 60, 80, 120):
         x = stage(np.array([move], dtype=float))[0]
-        print("    move %3d: a = %6.1f, b = %5.1f" % (move, np.polyval(params[:4], x), np.polyval(params[4:], x)))
+        print("    move %3d: a = %6.1f, b = %5.1f" % (move, np.polyval(params[:4], x), np.polyval(params[4:8], x)))
     if args.check:
         cs, cm, co, cgames = points(args.check)
         print("check: %d games" % cgames)
