@@ -41,6 +41,8 @@ TEST(ShellProcess, UciIdentificationAndOptions) {
     EXPECT_EQ(engine.readLine(), "option name UCI_ShowWDL type check default false");
     EXPECT_EQ(engine.readLine(), "option name Clear Hash type button");
     EXPECT_EQ(engine.readLine(), "option name Move Overhead type spin min 0 max 5000 default 10");
+    EXPECT_EQ(engine.readLine(), "option name UCI_LimitStrength type check default false");
+    EXPECT_EQ(engine.readLine(), "option name UCI_Elo type spin min 1350 max 2850 default 1500");
     EXPECT_EQ(engine.readLine(), "uciok");
     engine.send("isready");
     EXPECT_EQ(engine.readLine(), "readyok");

@@ -48,7 +48,7 @@ if setarch "$(uname -m)" -R true 2>/dev/null; then norandom="setarch $(uname -m)
 status=0
 TSAN_OPTIONS="atexit_sleep_ms=0 halt_on_error=1 exitcode=66 second_deadlock_stack=1 log_path=$reports/report" \
     $norandom ctest --test-dir build-tsan --output-on-failure -j "$jobs" \
-    -R '^(SharedTables|SplitPoints|ParallelSearch|ParallelSearchProcess|NewGame|NewGameProcess|ShellProcess|PlayProcess|FuzzProcess|Benchmark|Options|HangProcess|HangInProcess|TimingProcess|CommandPath|Chess960Process|AnalysisProcess)\.' \
+    -R '^(SharedTables|SplitPoints|ParallelSearch|ParallelSearchProcess|NewGame|NewGameProcess|ShellProcess|PlayProcess|FuzzProcess|Benchmark|Options|HangProcess|HangInProcess|TimingProcess|CommandPath|Chess960Process|AnalysisProcess|StrengthProcess)\.' \
     -E 'ClosedInputExitsWithinOneSecond' || status=$?
 if [ -n "$(ls -A "$reports")" ]; then
     cat "$reports"/*

@@ -11,6 +11,8 @@ uint8_t optionPonder;
 uint8_t optionChess960;
 uint8_t optionShowWDL;
 int32_t optionMoveOverhead;
+uint8_t optionLimitStrength;
+int32_t optionElo;
 
 void setDefaults() {
     searchIdle = 1;
@@ -21,11 +23,13 @@ void setDefaults() {
     optionPonder = 0;
     optionChess960 = 0;
     optionShowWDL = 0;
+    optionLimitStrength = 0;
 
     optionHash = 256;
     optionThreads = 12;
     optionMultiPV = 1;
     optionMoveOverhead = 10;
+    optionElo = 1500;
 
     TuningParameters& t = tuning;
     t.HighEvalThreshold = 13000;

@@ -121,6 +121,8 @@ extern uint8_t optionPonder;        // 1 when the GUI may ponder
 extern uint8_t optionChess960;      // 1 for Chess960: castling read and written as the king taking its rook
 extern uint8_t optionShowWDL;       // 1 when the reports carry win/draw/loss estimates
 extern int32_t optionMoveOverhead;  // milliseconds kept back from each clock for the delay to the GUI
+extern uint8_t optionLimitStrength; // 1 when the search plays at the level of optionElo
+extern int32_t optionElo;           // the level of a limited search, on the UCI_Elo scale
 
 // Sets every tuning parameter, shell flag and option value to its default.
 void setDefaults();

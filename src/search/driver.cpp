@@ -21,6 +21,7 @@
 #include "search/limits.h"
 #include "search/root.h"
 #include "search/search.h"
+#include "search/strength.h"
 #include "smp/threads.h"
 
 std::atomic<Move> bestMove{0};
@@ -151,7 +152,9 @@ void reportPV(Position& pos, int64_t elapsed, int alpha, int score, int beta) {
     const int64_t ms = elapsed / 1000;
     // Only the untimed search fills several lines; a search under a clock has one line
     // whatever MultiPV says, so it is never reported with lines of another search.
-    const bool severalLines = optionMultiPV > 1 && untimedSearch;
+    // A limited search always fills its lines, and shows them.
+    const int lines = searchLineCount();
+    const bool severalLines = lines > 1 && (untimedSearch || limitedSearch);
     if (!severalLines) {
         PVLines[0] = MultiPvLine{bestMove, score, alpha, beta, bestDepth};
         PVLines[1].move = 0;
@@ -159,7 +162,7 @@ void reportPV(Position& pos, int64_t elapsed, int alpha, int score, int beta) {
     if (optionMultiPV < 1) return;
     const int deepest = benchMode ? 0 : deepestPly();
     const int hashfull = benchMode ? 0 : hashFullPermille();
-    for (int i = 0; i < optionMultiPV && i < MaxPVLines && PVLines[i].move; ++i) {
+    for (int i = 0; i < lines && i < MaxPVLines && PVLines[i].move; ++i) {
         const MultiPvLine& line = PVLines[i];
         static Move moves[MaxPVMoves];
         const int length = collectPV(pos, Move(line.move), moves);
@@ -228,6 +231,7 @@ void newGame(Position& pos) {
     parseFen(pos, StartFen);
     std::memset(pos.keyHistory, 0, sizeof pos.keyHistory);
     clearSearchMemory();
+    seedStrength(clockMicros());  // each game of a limited Orvo goes its own way
 }
 
 void clearSearchMemory() {
@@ -263,10 +267,16 @@ void runSearch(Position& root) {
     previousIterationScore = -MateValue;
     firstMoveStable = 0;
     rootMovesReady = 0;
+    limitedSearch = optionLimitStrength != 0;
+    if (limitedSearch) beginLimitedSearch();
     searching = 1;
     prepareSearch(root);
 
     iterateAny(mainSearchPosition());
+    if (limitedSearch) {
+        const Move chosen = chooseLimitedMove();
+        if (chosen) bestMove = chosen;
+    }
     // A stop that came before the first move was searched still leaves a legal move to play.
     if (bestMove == 0 && RootMoves[0].move) bestMove = entryMove(RootMoves[0].move);
 

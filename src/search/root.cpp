@@ -16,6 +16,7 @@
 #include "search/driver.h"
 #include "search/limits.h"
 #include "search/search.h"
+#include "search/strength.h"
 #include "smp/threads.h"
 
 RootMove RootMoves[MaxMoves];
@@ -469,6 +470,14 @@ int rootSearchMultiPV(Position& pos, int depth, int k) {
     return PVLines[0].move ? PVLines[0].score : 0;
 }
 
+// A limited search plays the only legal move at once, as a player does.
+bool playForcedMove(int legalMoves) {
+    if (!limitedSearch || legalMoves != 1) return false;
+    bestMove = entryMove(RootMoves[0].move);
+    bestDepth = 0;
+    return true;
+}
+
 // Prepares the root: its own evaluation and check information, the move list.
 template <Side Us>
 bool prepareRoot(Position& pos, RootProbe& probe) {
@@ -480,15 +489,17 @@ bool prepareRoot(Position& pos, RootProbe& probe) {
 template <Side Us>
 void depthLoop(Position& pos, bool timed) {
     const TuningParameters& t = tuning;
-    const int k = optionMultiPV;
+    const int k = searchLineCount();
+    // Several lines are searched without a clock, and by a limited search under one.
+    const bool lines = (!timed || limitedSearch) && k != 1;
     const int lastDepth = timed ? 256 : 250;
     for (int d = 2; d <= lastDepth; d += 2) {
         clearDeepestPlies();  // the selective depth reported is that of this iteration
         bestMoveChanged = 0;
         scoreDropped = 0;
         const bool fullWindow = d < t.AspirationMinDepth || bestScore > t.MateRangeThreshold ||
-                                bestScore < -t.MateRangeThreshold || (!timed && k != 1);
-        if (!timed && k != 1) {
+                                bestScore < -t.MateRangeThreshold || lines;
+        if (lines) {
             rootSearchMultiPV<Us>(pos, d, k);
         } else if (fullWindow) {
             timed ? rootSearch<Us>(pos, -RootWindowBound, RootWindowBound, d)
@@ -518,6 +529,7 @@ void depthLoop(Position& pos, bool timed) {
         if (d == 2) firstMoveStable = 1;
         previousIterationScore = bestScore;
         if (stopSearch) return;
+        if (limitedSearch && limitedIterationDone(totalNodes())) return;
         iterationDone(pos, d / 2);
         if (stopSearch) return;
     }
@@ -542,7 +554,8 @@ void iterate(Position& pos) {
     // corrupted table entry can never be played.
     const TuningParameters& t = tuning;
     if (probe.exactFound && probe.exactDepth >= previousSearchDepth - 6 &&
-        probe.exactMove == probe.hashMove && probe.exactMove != 0 && !optionPonder && instantMoveArmed == 1 &&
+        probe.exactMove == probe.hashMove && probe.exactMove != 0 && !optionPonder && !limitedSearch &&
+        instantMoveArmed == 1 &&
         previousSearchDepth > 17 && isPseudoLegal<Us>(pos, probe.exactMove) &&
         probe.exactValue > -t.MateRangeThreshold && probe.exactValue < t.MateRangeThreshold &&
         isRootMove(probe.exactMove)) {
@@ -564,6 +577,7 @@ void iterate(Position& pos) {
         bestDepth = 0;
         return;
     }
+    if (playForcedMove(legalMoves)) return;
     depthLoop<Us>(pos, true);
 }
 
@@ -579,6 +593,7 @@ void iterateUntimed(Position& pos) {
         bestDepth = 0;
         return;
     }
+    if (playForcedMove(legalMoves)) return;
     depthLoop<Us>(pos, false);
 }
 

@@ -17,6 +17,7 @@
 #include "search/node.h"
 #include "search/pvmove.h"
 #include "search/search.h"
+#include "search/strength.h"
 #include "smp/threads.h"
 
 // On a cache line of its own, as the idle mask is: a split that counts itself must not
@@ -46,7 +47,8 @@ SplitPoint* allocateSplitPoint() {
 bool split(Position& pos, MovePicker& picker, int depth, int alpha, int beta, SplitKind kind, int& result,
            const ZeroWindowFrame* frame, int moveCount, int hashExtension) {
     Slot* const owner = slotOf(pos);
-    if (!owner) return false;
+    // A limited search is one thread's: more threads would make it stronger than its level.
+    if (!owner || limitedSearch) return false;
     const int ownerThread = owner->threadIndex;
 
     workerLock.enter();

@@ -25,6 +25,8 @@ const OptionRecord Options[] = {
     {"UCI_ShowWDL", OptionCheck, 0, 0, 0, nullptr, &optionShowWDL, nullptr, nullptr},
     {"Clear Hash", OptionButton, 0, 0, 0, nullptr, nullptr, nullptr, onClearHash},
     {"Move Overhead", OptionSpin, 0, 5000, 10, &optionMoveOverhead, nullptr, nullptr, nullptr},
+    {"UCI_LimitStrength", OptionCheck, 0, 0, 0, nullptr, &optionLimitStrength, nullptr, nullptr},
+    {"UCI_Elo", OptionSpin, 1350, 2850, 1500, &optionElo, nullptr, nullptr, nullptr},
     {"", OptionEnd, 0, 0, 0, nullptr, nullptr, nullptr, nullptr},
 };
 
