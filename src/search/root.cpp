@@ -31,6 +31,12 @@ Flag scoreDropped;
 Flag firstMoveStable;
 Flag rootMovesReady;
 
+int lineCount() {
+    int n = 0;
+    while (n < MaxPVLines && PVLines[n].move) ++n;
+    return n;
+}
+
 namespace {
 
 constexpr int RootWindowBound = 30000;
@@ -208,12 +214,6 @@ void storeRootResult(Position& pos, int best, int alpha, int beta, int depth) {
 }
 
 // The multiple-lines mode: the lines found so far, sorted by score.
-int lineCount() {
-    int n = 0;
-    while (n < MaxPVLines && PVLines[n].move) ++n;
-    return n;
-}
-
 // Enters (or updates) the line of a move and keeps the table sorted, at most k lines.
 void enterLine(Move m, int score, int alpha, int beta, int depth, int k) {
     int n = lineCount();

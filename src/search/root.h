@@ -29,6 +29,8 @@ struct MultiPvLine {
 };
 constexpr int MaxPVLines = 250;
 extern MultiPvLine PVLines[MaxPVLines + 1];
+// The lines in the table.
+int lineCount();
 
 // Carried from one search to the next.
 extern int previousIterationScore;  // best score of the last completed iteration

@@ -80,8 +80,7 @@ void beginLimitedSearch() {
 }
 
 bool limitedIterationDone(uint64_t nodes) {
-    int n = 0;
-    while (n < MaxPVLines && PVLines[n].move) ++n;
+    const int n = lineCount();
     if (n > 0) {
         std::memcpy(recordedLines, PVLines, (n + 1) * sizeof(MultiPvLine));
         recordedLines[n].move = 0;
