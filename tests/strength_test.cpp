@@ -93,8 +93,8 @@ TEST(StrengthProcess, WeakestLevelStillPlaysTheObviousMoves) {
     EXPECT_TRUE(pvLines(engine.search("fen k7/8/8/8/8/8/1q6/K7 w - - 0 50", Clock)).empty());
 }
 
-// A limited search is one thread's search of the level's budget, in four lines or as many as
-// MultiPV asks for: two threads search exactly the nodes that one does, and a ponder search
+// A limited search is one thread's search of the level's budget, in the level's lines (four
+// below 1500, one above) or as many as MultiPV asks for: two threads search exactly the nodes that one does, and a ponder search
 // turned into the real one by "ponderhit" searches exactly those of the same search unpondered.
 TEST(StrengthProcess, LimitHoldsWithThreadsLinesAndPonder) {
     const std::string position = "fen r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4";
@@ -103,7 +103,7 @@ TEST(StrengthProcess, LimitHoldsWithThreadsLinesAndPonder) {
         engine.send("setoption name UCI_Elo value " + std::to_string(elo));
         engine.send("setoption name MultiPV value " + std::to_string(multipv));
     };
-    for (const int elo : {1350, 2000}) {
+    for (const auto& [elo, levelLines] : {std::pair{1350, 4}, {2000, 1}}) {
         LimitedSearch one, two, six;
         {
             OneThreadEngine engine;
@@ -117,7 +117,7 @@ TEST(StrengthProcess, LimitHoldsWithThreadsLinesAndPonder) {
         }
         EXPECT_GT(one.nodes, 0);
         EXPECT_EQ(two.nodes, one.nodes) << elo;
-        EXPECT_EQ(one.lines, 4);
+        EXPECT_EQ(one.lines, levelLines) << elo;
         {
             OneThreadEngine engine;
             limited(engine, elo, 6);

@@ -12,19 +12,29 @@ bool limitedSearch = false;
 namespace {
 
 // The scale: node budget and margin at points of the UCI_Elo range, in between
-// interpolated (the budget geometrically, the margin linearly).
-// PRELIMINARY: these points are estimates, not yet calibrated. The first games (9 December
-// 2026, 20 a level at 10+0.1 against Stockfish 15.1 limited to the same UCI_Elo) scored 10%
-// at 1500 with {1500, 400, 160}, 0% at 2000 with {2000, 4000, 80} and 0% at 2500 with
-// {2500, 40000, 30}; the points below move each of those one level down. Orvo at full
-// strength scored 30% in 20 games against Stockfish at 2500.
+// interpolated (the budget geometrically, the margin linearly). Below 1500 Orvo searches
+// four lines and plays one within the margin; from 1500 up the margin is 0, it searches one
+// line and the level is the budget alone.
+//
+// Calibrated on 9 December 2026 against Stockfish 15.1 (Debian) limited to the same
+// UCI_Elo, 10+0.1, one thread and 16 MB of hash each, 100 games a level from the openings of
+// tools/match/openings.epd with both colours (tools/strength/calibrate.sh):
+//   1500 (250 nodes):     Orvo 56.0%, +42 +/- 69 Elo
+//   2000 (10,000 nodes):  Orvo 43.5%, -45 +/- 67 Elo
+// The two sides meet at 1500: in self-play one line of 250 nodes scored 62% against four
+// lines of 2,500 nodes with a margin of 80, and one line of 300 nodes 40% against four of
+// 4,000, so four lines of 3,000 just below 1500 are a little weaker, not stronger. Points
+// below 1500 and above 2000 are extrapolated. Orvo at full strength (Threads 1) scored 32%
+// in 80 games against Stockfish's 2500, near 2370 on this scale: from 2400 up the budget
+// outlasts a 10+0.1 clock, so those levels play at full strength there and differ only at
+// slower clocks.
 struct StrengthPoint {
     int elo;
     double nodes;
     int margin;
 };
 constexpr StrengthPoint Scale[] = {
-    {1350, 2000, 100}, {1500, 4000, 80}, {2000, 40000, 30}, {2500, 1000000, 5}, {2850, 4000000, 0},
+    {1350, 1500, 100}, {1499, 3000, 80}, {1500, 250, 0}, {2000, 10000, 0}, {2400, 1e6, 0}, {2850, 1e15, 0},
 };
 constexpr int ScalePoints = sizeof Scale / sizeof Scale[0];
 
@@ -45,22 +55,29 @@ uint64_t nextRandom() {
 
 }  // namespace
 
+namespace {
+
+StrengthLevel makeLevel(double nodes, int margin) {
+    return {uint64_t(std::llround(nodes)), margin, margin > 0 ? StrengthLines : 1};
+}
+
+}  // namespace
+
 StrengthLevel strengthLevel(int elo) {
-    if (elo <= Scale[0].elo) return {uint64_t(Scale[0].nodes), Scale[0].margin};
+    if (elo <= Scale[0].elo) return makeLevel(Scale[0].nodes, Scale[0].margin);
     for (int i = 1; i < ScalePoints; ++i) {
         if (elo > Scale[i].elo) continue;
         const StrengthPoint& a = Scale[i - 1];
         const StrengthPoint& b = Scale[i];
         const double f = double(elo - a.elo) / (b.elo - a.elo);
         const double nodes = a.nodes * std::pow(b.nodes / a.nodes, f);
-        return {uint64_t(std::lround(nodes)), int(std::lround(a.margin + f * (b.margin - a.margin)))};
+        return makeLevel(nodes, int(std::lround(a.margin + f * (b.margin - a.margin))));
     }
-    const StrengthPoint& top = Scale[ScalePoints - 1];
-    return {uint64_t(top.nodes), top.margin};
+    return makeLevel(Scale[ScalePoints - 1].nodes, Scale[ScalePoints - 1].margin);
 }
 
 int searchLineCount() {
-    return limitedSearch && optionMultiPV < StrengthLines ? StrengthLines : optionMultiPV;
+    return limitedSearch && optionMultiPV < level.lines ? level.lines : optionMultiPV;
 }
 
 void seedStrength(uint64_t seed) {
