@@ -76,9 +76,7 @@ StrengthLevel strengthLevel(int elo) {
     return makeLevel(Scale[ScalePoints - 1].nodes, Scale[ScalePoints - 1].margin);
 }
 
-int searchLineCount() {
-    return limitedSearch && optionMultiPV < level.lines ? level.lines : optionMultiPV;
-}
+int searchLineCount() { return limitedSearch && optionMultiPV < level.lines ? level.lines : optionMultiPV; }
 
 void seedStrength(uint64_t seed) {
     // Mixed (splitmix64) so that nearby seeds start far apart; never 0.
