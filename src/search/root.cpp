@@ -555,8 +555,7 @@ void iterate(Position& pos) {
     const TuningParameters& t = tuning;
     if (probe.exactFound && probe.exactDepth >= previousSearchDepth - 6 &&
         probe.exactMove == probe.hashMove && probe.exactMove != 0 && !optionPonder && !limitedSearch &&
-        instantMoveArmed == 1 &&
-        previousSearchDepth > 17 && isPseudoLegal<Us>(pos, probe.exactMove) &&
+        instantMoveArmed == 1 && previousSearchDepth > 17 && isPseudoLegal<Us>(pos, probe.exactMove) &&
         probe.exactValue > -t.MateRangeThreshold && probe.exactValue < t.MateRangeThreshold &&
         isRootMove(probe.exactMove)) {
         bestMove = probe.exactMove;
