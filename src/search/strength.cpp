@@ -53,10 +53,6 @@ uint64_t nextRandom() {
     return randomState * 0x2545F4914F6CDD1Dull;
 }
 
-}  // namespace
-
-namespace {
-
 StrengthLevel makeLevel(double nodes, int margin) {
     return {uint64_t(std::llround(nodes)), margin, margin > 0 ? StrengthLines : 1};
 }
