@@ -629,7 +629,7 @@ bool setsHash(const std::string& line) {
 }
 
 // "go perft N" is the perft command, not a search: "go", one blank, then the word "perft".
-bool goPerftLine(const std::string& line) {
+bool isGoPerft(const std::string& line) {
     return hasPrefix(line, "go perft") && (line.size() == 8 || line[8] == ' ' || line[8] == '\t');
 }
 
@@ -641,7 +641,7 @@ bool boundLine(std::string& line, int& searches) {
     const std::vector<std::string> words = wordsOf(line, " \t");
     if (!words.empty() && (words[0] == "quit" || words[0] == "bench")) return false;
     if (setsHash(line)) return false;
-    if (hasPrefix(line, "go") && !goPerftLine(line)) {
+    if (hasPrefix(line, "go") && !isGoPerft(line)) {
         if (++searches > MaxSearchesPerInput) return false;
         // An infinite or ponder search waits for a "stop" that this input cannot send.
         std::string bounded;
@@ -650,7 +650,7 @@ bool boundLine(std::string& line, int& searches) {
         line = bounded.substr(0, InputLineSize - 64) + SearchLimits;
         return true;
     }
-    if (hasPrefix(line, "perft") || goPerftLine(line)) {
+    if (hasPrefix(line, "perft") || isGoPerft(line)) {
         // Two plies at most: every number on the line above 2 becomes 2.
         std::string bounded;
         for (size_t i = 0; i < line.size();) {
@@ -776,7 +776,7 @@ std::string checkCommandsInput(const uint8_t* data, size_t size) {
     int searches = 0;
     for (std::string line : commandLines(data, size)) {
         if (!boundLine(line, searches)) continue;
-        const bool search = hasPrefix(line, "go") && !goPerftLine(line);
+        const bool search = hasPrefix(line, "go") && !isGoPerft(line);
         const std::vector<Move> legal =
             search && positionValid ? generatedLegalMoves(rootPosition) : std::vector<Move>();
         executeCommand(rootPosition, line.c_str());
